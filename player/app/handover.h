@@ -1,0 +1,22 @@
+// What a starting process does with its command line before it knows whether another
+// instance runs: the settings it writes and the message a running instance would get.
+#pragma once
+#include "player/app/file_kind.h"
+
+namespace crv {
+
+constexpr unsigned kMsgOpenImageFile = 0x471;  // WM_OPENIMAGEFILE
+constexpr unsigned kMsgOpenMediaFile = 0x532;  // WM_OPENMEDIAFILE
+constexpr char16_t kFrameClassName[] = u"CORVANE_PICVIEW_CLASS";
+
+struct HandOverPlan {
+  bool writeFileName = false;  // FileName = the command line
+  bool writeExtType = false;   // ExtType = kind
+  FileKind kind = kKindNone;
+  unsigned message = 0;        // posted to a running instance; 0 for none
+};
+
+// The whole command line is the path: no options, no quotes removed.
+HandOverPlan PlanHandOver(const u16& commandLine, bool pathExists);
+
+}  // namespace crv

@@ -1,0 +1,29 @@
+// Settings kept in memory, shaped like the registry: keys of named values with raw data.
+// Used by the native tests and wherever no registry exists.
+#pragma once
+#include <map>
+#include <vector>
+#include "player/app/settings_store.h"
+
+namespace crv {
+
+class MemorySettingsStore : public SettingsStore {
+ public:
+  struct Value {
+    uint32_t type;  // 1 string, 3 binary, 4 DWORD, as the registry numbers them
+    std::vector<uint8_t> data;
+  };
+  using Key = std::map<u16, Value>;  // value name (folded) -> value
+
+  std::unique_ptr<SettingsKey> Open(const char16_t* subkey, bool write) override;
+
+  // Direct access for tests: the value under the product key's `subkey`, or null.
+  const Value* Find(const u16& subkey, const u16& name) const;
+  void Put(const u16& subkey, const u16& name, uint32_t type, std::vector<uint8_t> data);
+  bool HasKey(const u16& subkey) const { return keys_.count(ToLower(subkey)) != 0; }
+
+ private:
+  std::map<u16, Key> keys_;  // folded subkey -> values
+};
+
+}  // namespace crv

@@ -1,0 +1,44 @@
+#include "player/app/file_kind.h"
+
+#include <gtest/gtest.h>
+
+#include "player/app/handover.h"
+
+using namespace crv;
+
+TEST(FileKind, ThreeListsAndNothingElse) {
+  EXPECT_EQ(ClassifyPath(u"\\My Documents\\a.wmv"), kKindMedia);
+  EXPECT_EQ(ClassifyPath(u"\\My Documents\\a.M4V"), kKindMedia);
+  EXPECT_EQ(ClassifyPath(u"\\a.hvpl"), kKindMedia);
+  EXPECT_EQ(ClassifyPath(u"\\pic.JPEG"), kKindPicture);
+  EXPECT_EQ(ClassifyPath(u"\\pic.ppm"), kKindPicture);
+  EXPECT_EQ(ClassifyPath(u"\\song.m4a"), kKindNone);
+  EXPECT_EQ(ClassifyPath(u"\\movies.avi\\clip.avi"), kKindMedia);
+  EXPECT_EQ(ClassifyPath(u"\\movies.avi\\notes.txt"), kKindNone);
+  EXPECT_EQ(ClassifyPath(u"\\clip.mpg.part"), kKindNone);
+  EXPECT_EQ(ClassifyPath(u""), kKindNone);
+  EXPECT_EQ(ClassifyGroup(u"\\x.asf"), FileGroup::MediaPlatform);
+  EXPECT_EQ(ClassifyGroup(u"\\x.QT"), FileGroup::MediaOwn);
+}
+
+TEST(HandOver, PlanFollowsKindAndExistence) {
+  HandOverPlan jpg = PlanHandOver(u"\\My Documents\\a.jpg", true);
+  EXPECT_TRUE(jpg.writeFileName && jpg.writeExtType);
+  EXPECT_EQ(jpg.kind, kKindPicture);
+  EXPECT_EQ(jpg.message, kMsgOpenImageFile);
+
+  HandOverPlan wmv = PlanHandOver(u"\\a.wmv", true);
+  EXPECT_EQ(wmv.kind, kKindMedia);
+  EXPECT_EQ(wmv.message, kMsgOpenMediaFile);
+
+  for (HandOverPlan p : {PlanHandOver(u"\\a.m4a", true), PlanHandOver(u"\\missing.jpg", false)}) {
+    EXPECT_FALSE(p.writeFileName);
+    EXPECT_FALSE(p.writeExtType);
+    EXPECT_EQ(p.message, 0u);
+  }
+
+  HandOverPlan none = PlanHandOver(u"", false);
+  EXPECT_TRUE(none.writeExtType) << "an empty command line clears ExtType";
+  EXPECT_EQ(none.kind, kKindNone);
+  EXPECT_EQ(none.message, 0u);
+}

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the emulated device need.
+# Idempotent: does nothing when everything is already there.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config dpkg-dev nasm yasm
+  # 64-bit Windows target: 32-bit Linux programs (and so 32-bit Wine) cannot run on these machines.
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
+  wine wine64 xvfb x11-apps x11-utils xdotool imagemagick netpbm
+  ffmpeg nginx-light pulseaudio
+  libjpeg62-turbo-dev libtiff-dev libpugixml-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+)
+
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+# Source packages for the cross-built sysroot: a deb-src twin of every existing deb entry.
+if [ ! -f /etc/apt/sources.list.d/crv-deb-src.sources ]; then
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    case "$f" in *crv-deb-src*) continue ;; esac
+    sed -n '/^Types:.*deb/,$p' "$f" | sed 's/^Types:.*/Types: deb-src/'
+    echo
+  done | $SUDO tee /etc/apt/sources.list.d/crv-deb-src.sources >/dev/null
+fi
+if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list && ! grep -q '^deb-src ' /etc/apt/sources.list; then
+  grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $SUDO tee /etc/apt/sources.list.d/crv-deb-src.list >/dev/null
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"
