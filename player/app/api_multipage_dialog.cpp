@@ -1,0 +1,89 @@
+#include "player/app/api_multipage_dialog.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+namespace crv {
+namespace {
+
+constexpr int kTabControlId = 0x3020;
+#ifndef PSCB_GETVERSION
+#define PSCB_GETVERSION 3  // the device sheet asks which page-control version we are
+#endif
+
+// Pages: WM_INITDIALOG binds the page object; the sheet's notifications become commands
+// the page handles like any other.
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* sheetPage = reinterpret_cast<PROPSHEETPAGEW*>(lParam);
+    auto* object = reinterpret_cast<ApiDialog*>(sheetPage->lParam);
+    object->Attach(page);
+    return object->OnInitDialog();
+  }
+  if (message == WM_NOTIFY) {
+    auto* object = reinterpret_cast<ApiDialog*>(GetWindowLongPtrW(page, GWLP_USERDATA));
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (object) {
+      switch (header->code) {
+        case PSN_SETACTIVE: SendMessageW(page, WM_COMMAND, kCmdPageActive, 0); break;
+        case PSN_APPLY:
+          SendMessageW(page, WM_COMMAND, IDOK, 0);
+          SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+          return TRUE;
+        case PSN_QUERYCANCEL: SendMessageW(page, WM_COMMAND, IDCANCEL, 0); break;
+        case PSN_HELP: SendMessageW(page, WM_COMMAND, kCmdHelp, 0); break;
+      }
+    }
+  }
+  return SharedDialogProc(page, message, wParam, lParam);
+}
+
+int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
+  if (message == PSCB_INITIALIZED) {
+    // The tabs go along the bottom, as on the device.
+    HWND tabs = GetDlgItem(sheet, kTabControlId);
+    if (tabs) {
+      RECT client, tab;
+      GetClientRect(sheet, &client);
+      GetWindowRect(tabs, &tab);
+      int h = tab.bottom - tab.top;
+      SetWindowLongW(tabs, GWL_STYLE, GetWindowLongW(tabs, GWL_STYLE) | TCS_BOTTOM);
+      SetWindowPos(tabs, nullptr, 0, client.bottom - h, client.right, h, SWP_NOZORDER);
+    }
+  }
+  if (message == PSCB_GETVERSION) return 0x20C;
+  return 0;
+}
+
+}  // namespace
+
+ApiMultipageDialog::ApiMultipageDialog(HWND parent, HINSTANCE instance, const wchar_t* caption)
+    : m_parent(parent), m_instance(instance), m_caption(caption) {}
+
+BOOL ApiMultipageDialog::DoModal() {
+  std::vector<PROPSHEETPAGEW> pages(m_pages.size());
+  for (size_t i = 0; i < m_pages.size(); ++i) {
+    PROPSHEETPAGEW& p = pages[i];
+    p = PROPSHEETPAGEW{};
+    p.dwSize = sizeof p;
+    p.dwFlags = PSP_PREMATURE;
+    p.hInstance = m_instance;
+    p.pszTemplate = MAKEINTRESOURCEW(m_pages[i]->TemplateId());
+    p.pfnDlgProc = PageProc;
+    p.lParam = reinterpret_cast<LPARAM>(m_pages[i]);
+  }
+  PROPSHEETHEADERW header{};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK | PSH_NOAPPLYNOW;
+  header.hwndParent = m_parent;
+  header.hInstance = m_instance;
+  header.pszCaption = m_caption;
+  header.nPages = static_cast<UINT>(pages.size());
+  header.ppsp = pages.data();
+  header.pfnCallback = SheetCallback;
+  INT_PTR result = PropertySheetW(&header);
+  if (m_parent) SetForegroundWindow(m_parent);
+  return result > 0;
+}
+
+}  // namespace crv

@@ -1,0 +1,93 @@
+#include "player/app/api_registry.h"
+
+#include "player/app/win16.h"
+
+namespace crv {
+
+ApiRegistry::ApiRegistry(const wchar_t* path, HKEY root) : m_root(root) {
+  m_path[0] = 0;
+  if (path) lstrcpynW(m_path, path, 259);
+  int n = lstrlenW(m_path);
+  if (n > 0 && m_path[n - 1] != L'\\') lstrcatW(m_path, L"\\");
+}
+
+ApiRegistry::~ApiRegistry() { Close(); }
+
+BOOL ApiRegistry::Open(const wchar_t* subkey, BOOL write) {
+  Close();
+  if (subkey) {
+    int room = 259 - lstrlenW(m_path);
+    if (lstrlenW(subkey) > room) return FALSE;
+    lstrcatW(m_path, subkey);
+  }
+  LONG result;
+  if (write)
+    result = RegCreateKeyExW(m_root, m_path, 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr, &m_key, &m_disposition);
+  else
+    result = RegOpenKeyExW(m_root, m_path, 0, KEY_READ, &m_key);
+  if (result != ERROR_SUCCESS) m_key = nullptr;
+  return m_key != nullptr;
+}
+
+void ApiRegistry::Close() {
+  if (m_key) RegCloseKey(m_key);
+  m_key = nullptr;
+}
+
+bool ApiRegistry::QueryValue(const char16_t* name, void* data, uint32_t* size) {
+  if (!m_key) return false;
+  DWORD bytes = *size;
+  if (RegQueryValueExW(m_key, W(name), nullptr, nullptr, static_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS)
+    return false;
+  *size = bytes;
+  return true;
+}
+
+bool ApiRegistry::SetBinary(const char16_t* name, const void* data, uint32_t size) {
+  return m_key && RegSetValueExW(m_key, W(name), 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+bool ApiRegistry::SetStringValue(const char16_t* name, const char16_t* text) {
+  DWORD bytes = static_cast<DWORD>((Length16(text) + 1) * sizeof(char16_t));
+  return m_key && RegSetValueExW(m_key, W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS;
+}
+
+bool ApiRegistry::WriteDword(const char16_t* name, uint32_t value) {
+  DWORD v = value;
+  return m_key && RegSetValueExW(m_key, W(name), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4) == ERROR_SUCCESS;
+}
+
+bool ApiRegistry::DeleteValue(const char16_t* name) {
+  return m_key && RegDeleteValueW(m_key, W(name)) == ERROR_SUCCESS;
+}
+
+BOOL ApiRegistry::WriteStringAt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text) {
+  HKEY key;
+  if (RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) return FALSE;
+  DWORD bytes = static_cast<DWORD>((lstrlenW(text ? text : L"") + 1) * sizeof(wchar_t));
+  LONG result = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text ? text : L""), bytes);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+BOOL ApiRegistry::DeleteValueAt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+  HKEY key;
+  if (RegOpenKeyExW(root, keyPath, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return FALSE;
+  LONG result = RegDeleteValueW(key, valueName);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+RegistrySettingsStore::RegistrySettingsStore() : RegistrySettingsStore(HKEY_LOCAL_MACHINE, W(kProductKey)) {}
+
+RegistrySettingsStore::RegistrySettingsStore(HKEY root, const wchar_t* basePath) : root_(root) {
+  lstrcpynW(base_, basePath, 260);
+}
+
+std::unique_ptr<SettingsKey> RegistrySettingsStore::Open(const char16_t* subkey, bool write) {
+  auto key = std::make_unique<ApiRegistry>(base_, root_);
+  if (!key->Open(W(subkey), write)) return nullptr;
+  return key;
+}
+
+}  // namespace crv

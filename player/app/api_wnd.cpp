@@ -1,0 +1,242 @@
+#include "player/app/api_wnd.h"
+
+#include <commctrl.h>
+
+#include "platform/shell/aygshell.h"
+
+namespace crv {
+namespace {
+
+ApiWnd* ObjectOf(HWND window) { return reinterpret_cast<ApiWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+bool IsClass(HWND control, const wchar_t* name) {
+  wchar_t cls[32];
+  return GetClassNameW(control, cls, 32) && lstrcmpiW(cls, name) == 0;
+}
+
+// An editable text field gets the input panel while it has the focus.
+void FollowFocusWithSip(HWND owner, WPARAM wParam, LPARAM lParam) {
+  HWND control = reinterpret_cast<HWND>(lParam);
+  WORD code = HIWORD(wParam);
+  bool gained, lost;
+  if (IsClass(control, L"combobox")) {
+    gained = code == CBN_SETFOCUS;
+    lost = code == CBN_KILLFOCUS;
+  } else if (IsClass(control, L"Edit")) {
+    gained = code == EN_SETFOCUS;
+    lost = code == EN_KILLFOCUS;
+  } else {
+    return;
+  }
+  if (!(gained || lost) || !IsWindow(control) || !IsWindowEnabled(control)) return;
+  LONG style = GetWindowLongW(control, GWL_STYLE);
+  bool editable = IsClass(control, L"combobox") ? (style & 3) != CBS_DROPDOWNLIST : !(style & ES_READONLY);
+  if (!editable) return;
+  SHSipPreference(owner, gained ? SIP_UP : SIP_DOWN);
+}
+
+}  // namespace
+
+LRESULT CALLBACK SharedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    ApiWnd* object = static_cast<ApiWnd*>(create->lpCreateParams);
+    if (!object) return DefWindowProcW(window, message, wParam, lParam);
+    object->Attach(window);
+    return object->OnCreate(create);
+  }
+  if (ApiWnd* object = ObjectOf(window)) return object->WindowProc(message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK SharedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ApiWnd* object = reinterpret_cast<ApiWnd*>(lParam);
+    if (!object) return FALSE;
+    object->Attach(dialog);
+    return object->OnInitDialog();
+  }
+  ApiWnd* object = ObjectOf(dialog);
+  if (!object) return FALSE;
+  LRESULT result = object->WindowProc(message, wParam, lParam);
+  // Dialog procedures return their results through DWLP_MSGRESULT, except for the
+  // messages that return values directly.
+  switch (message) {
+    case WM_CTLCOLORSTATIC: case WM_CTLCOLOREDIT: case WM_CTLCOLORBTN: case WM_CTLCOLORDLG:
+    case WM_CTLCOLORLISTBOX: case WM_CTLCOLORSCROLLBAR: case WM_COMPAREITEM: case WM_VKEYTOITEM:
+    case WM_CHARTOITEM: case WM_QUERYDRAGICON:
+      return result;
+  }
+  if (result) SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
+  return result != 0;
+}
+
+void ApiWnd::Attach(HWND window) {
+  m_hWnd = window;
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+LRESULT ApiWnd::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (m_prevProc) return CallWindowProcW(m_prevProc, m_hWnd, message, wParam, lParam);
+  if (m_isDialog) return 0;
+  return DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT ApiWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (lParam) FollowFocusWithSip(m_hWnd, wParam, lParam);
+      if (OnCommand(wParam, lParam)) return 0;
+      break;
+    case WM_NOTIFY: {
+      LRESULT result = 0;
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (OnNotify(static_cast<int>(wParam), header, &result)) return result;
+      break;
+    }
+    case WM_INITMENUPOPUP:
+      OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+      return 0;
+    case WM_CLOSE:
+      SHSipPreference(m_hWnd, SIP_DOWN);
+      break;
+    case WM_DESTROY: {
+      if (m_boldFont) {
+        DeleteObject(m_boldFont);
+        m_boldFont = nullptr;
+      }
+      LRESULT result = DefaultProc(message, wParam, lParam);
+      SendMessageW(m_hWnd, kMsgFinal, 0, 0);
+      return result;
+    }
+    case kMsgFinal: {
+      HWND window = m_hWnd;
+      if (m_prevProc) {
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prevProc));
+        m_prevProc = nullptr;
+      }
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      OnFinalMessage();  // may delete this object
+      return 0;
+    }
+  }
+  return DefaultProc(message, wParam, lParam);
+}
+
+BOOL ApiWnd::SubclassDlgItem(int id, HWND dialog) {
+  HWND control = GetDlgItem(dialog, id);
+  if (!control) return FALSE;
+  m_hWnd = control;
+  m_prevProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+  SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SharedWindowProc));
+  return TRUE;
+}
+
+ApiWnd::~ApiWnd() {
+  if (m_boldFont) DeleteObject(m_boldFont);
+}
+
+BOOL ApiWnd::Create(const wchar_t* className, DWORD style, const RECT* rect, HWND parent, UINT id,
+                    HINSTANCE instance) {
+  m_hInstance = instance;
+  int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
+  if (rect) {
+    x = rect->left;
+    y = rect->top;
+    w = rect->right - rect->left;
+    h = rect->bottom - rect->top;
+  }
+  HWND window = CreateWindowExW(0, className, nullptr, style, x, y, w, h, parent,
+                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, this);
+  if (!window) return FALSE;
+  if (m_hWnd != window) {
+    // A class of its own procedure: attach by subclassing.
+    m_prevProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
+    Attach(window);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SharedWindowProc));
+    OnCreate(nullptr);
+  }
+  return TRUE;
+}
+
+void ApiWnd::SetBoldFont(int controlId) {
+  if (!m_boldFont) {
+    LOGFONTW font{};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font);
+    font.lfWeight = FW_BOLD;
+    m_boldFont = CreateFontIndirectW(&font);
+  }
+  SendDlgItemMessageW(m_hWnd, controlId, WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont), TRUE);
+}
+
+ApiDialog::ApiDialog(UINT templateId, HWND parent, HINSTANCE instance)
+    : m_hParent(parent), m_templateId(static_cast<WORD>(templateId)) {
+  m_isDialog = TRUE;
+  m_hInstance = instance;
+}
+
+INT_PTR ApiDialog::DoModal() {
+  m_modeless = FALSE;
+  HRSRC found = FindResourceW(m_hInstance, MAKEINTRESOURCEW(m_templateId), RT_DIALOG);
+  if (!found) return -1;
+  auto* dlgTemplate = static_cast<DLGTEMPLATE*>(LockResource(LoadResource(m_hInstance, found)));
+  if (!dlgTemplate) return -1;
+  return DialogBoxIndirectParamW(m_hInstance, dlgTemplate, m_hParent, SharedDialogProc,
+                                 reinterpret_cast<LPARAM>(this));
+}
+
+HWND ApiDialog::CreateModeless() {
+  m_modeless = TRUE;
+  return CreateDialogParamW(m_hInstance, MAKEINTRESOURCEW(m_templateId), m_hParent, SharedDialogProc,
+                            reinterpret_cast<LPARAM>(this));
+}
+
+void ApiDialog::EndDialog(INT_PTR result) {
+  if (m_modeless) DestroyWindow(m_hWnd);
+  else ::EndDialog(m_hWnd, result);
+}
+
+LRESULT ApiDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    EndDialog(IDCANCEL);
+    return 0;
+  }
+  if (message == WM_CTLCOLORSTATIC && m_hTitle && reinterpret_cast<HWND>(lParam) == m_hTitle) {
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, RGB(0, 0, 255));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  }
+  return ApiWnd::WindowProc(message, wParam, lParam);
+}
+
+BOOL ApiDialog::OnCommand(WPARAM wParam, LPARAM) {
+  WORD id = LOWORD(wParam);
+  if (id == IDOK || id == IDCANCEL || id == 8) {
+    EndDialog(id);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+BOOL ApiDialog::OnInitDialog() {
+  m_hTitle = GetDlgItem(m_hWnd, kTitleLabelId);
+  return TRUE;
+}
+
+void ApiDialog::OnFinalMessage() {
+  if (m_modeless) delete this;
+}
+
+UINT PickTemplate(UINT portrait, UINT landscape, UINT square) {
+  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  return h > w ? portrait : w > h ? landscape : square;
+}
+
+BOOL InitDialogFullScreen(HWND dialog, DWORD flags) {
+  SHINITDLGINFO info{SHIDIM_FLAGS, dialog, flags | SHIDIF_SIZEDLGFULLSCREEN};
+  return SHInitDialog(&info);
+}
+
+}  // namespace crv

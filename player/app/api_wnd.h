@@ -1,0 +1,89 @@
+// The window framework: every window and dialog of the player is an object bound to its
+// window through the shared dispatcher, from WM_CREATE / WM_INITDIALOG (or subclassing)
+// until the private message 0x7FFF that follows WM_DESTROY.
+#pragma once
+#include <windows.h>
+
+namespace crv {
+
+constexpr UINT kMsgFinal = 0x7FFF;        // sent to a window after its WM_DESTROY
+constexpr UINT kCmdPageActive = 0x7FFE;   // property page became the active page
+constexpr UINT kCmdHelp = 0xE146;         // property sheet help
+constexpr int kTitleLabelId = 700;        // a dialog's blue title label
+
+// Window procedure and dialog procedure of every framework window.
+LRESULT CALLBACK SharedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SharedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+class ApiWnd {
+ public:
+  ApiWnd() = default;
+  ApiWnd(const ApiWnd&) = delete;
+  ApiWnd& operator=(const ApiWnd&) = delete;
+
+  virtual LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual void OnFinalMessage() {}
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual BOOL OnNotify(int id, NMHDR* header, LRESULT* result) { return FALSE; }
+  virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam) { return FALSE; }
+  virtual BOOL OnInitMenuPopup(HMENU menu) { return FALSE; }
+  virtual BOOL OnInitDialog() { return TRUE; }
+  virtual LRESULT OnCreate(CREATESTRUCTW* create) { return 0; }
+  virtual BOOL SubclassDlgItem(int id, HWND dialog);
+  virtual ~ApiWnd();
+
+  // Creates the window with this object as creation parameter; a class with another
+  // window procedure is attached by subclassing.
+  BOOL Create(const wchar_t* className, DWORD style, const RECT* rect, HWND parent, UINT id, HINSTANCE instance);
+  void SetBoldFont(int controlId);
+
+  HWND Handle() const { return m_hWnd; }
+  HINSTANCE Instance() const { return m_hInstance; }
+  bool IsWindowAlive() const { return m_hWnd && ::IsWindow(m_hWnd); }
+
+  // Binds a window to this object (the dispatcher's step on creation and subclassing).
+  void Attach(HWND window);
+
+ protected:
+  WNDPROC m_prevProc = nullptr;  // set only when subclassing
+  HFONT m_boldFont = nullptr;
+  BOOL m_isDialog = FALSE;
+  HINSTANCE m_hInstance = nullptr;
+  HWND m_hWnd = nullptr;
+
+  friend LRESULT CALLBACK SharedWindowProc(HWND, UINT, WPARAM, LPARAM);
+  friend INT_PTR CALLBACK SharedDialogProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+class ApiDialog : public ApiWnd {
+ public:
+  ApiDialog(UINT templateId, HWND parent, HINSTANCE instance);
+
+  void OnFinalMessage() override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  BOOL OnInitDialog() override;
+  ~ApiDialog() override = default;
+
+  virtual INT_PTR DoModal();
+  virtual void EndDialog(INT_PTR result);
+
+  // Modeless: the dialog window exists until EndDialog, then deletes this object.
+  HWND CreateModeless();
+
+  WORD TemplateId() const { return m_templateId; }
+  HWND Parent() const { return m_hParent; }
+
+ protected:
+  HWND m_hParent;
+  HWND m_hTitle = nullptr;
+  WORD m_templateId;
+  BOOL m_modeless = TRUE;
+};
+
+// Picks one of a dialog's three templates from the screen's shape: portrait, landscape, square.
+UINT PickTemplate(UINT portrait, UINT landscape, UINT square);
+// SHInitDialog with the size-full-screen flag added.
+BOOL InitDialogFullScreen(HWND dialog, DWORD flags);
+
+}  // namespace crv

@@ -1,0 +1,86 @@
+// The player's entry: hand a file to a running instance, or start, run and shut down.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "platform/shell/aygshell.h"
+#include "player/app/api_registry.h"
+#include "player/app/frame_wnd.h"
+#include "player/app/handover.h"
+#include "player/app/main_app.h"
+#include "player/app/win16.h"
+#include "player/resources/resource_ids.h"
+
+namespace crv {
+namespace {
+
+// The process-wide view mode and the built-in loader's media switch.
+uint32_t g_view = 5;
+uint32_t g_loadMedia = 1;
+
+// Raises a window with its owned pop-ups, as the shell does for a handle with bit 0 set.
+void BringToFront(HWND window) {
+  HWND popup = GetLastActivePopup(window);
+  SetForegroundWindow(popup && IsWindowVisible(popup) ? popup : window);
+}
+
+// Steps 2 and 3: true when a running instance took over and this process should end.
+bool HandOverToRunningInstance(SettingsStore& store, const wchar_t* commandLine) {
+  u16 path = commandLine ? u16(U(commandLine)) : u16();
+  bool exists = !path.empty() && GetFileAttributesW(commandLine) != INVALID_FILE_ATTRIBUTES;
+  HandOverPlan plan = PlanHandOver(path, exists);
+  if (plan.writeFileName) {
+    char16_t buffer[kPathChars];
+    CopyTo(buffer, kPathChars, path);
+    LoadSaveFileName(store, buffer, kPathChars, Direction::Write);
+  }
+  if (plan.writeExtType) {
+    uint32_t kind = plan.kind;
+    LoadSaveExtType(store, kind, Direction::Write);
+  }
+  HWND running = FindWindowW(W(kFrameClassName), nullptr);
+  if (!running) return false;
+  if (plan.message == kMsgOpenImageFile) PostMessageW(running, kMsgOpenImageFile, 0, 0);
+  if (plan.message == kMsgOpenMediaFile)
+    PostMessageW(running, kMsgOpenMediaFile, 0, reinterpret_cast<LPARAM>(commandLine));
+  BringToFront(running);
+  return true;
+}
+
+}  // namespace
+
+uint32_t CurrentView() { return g_view; }
+uint32_t LoadMediaMode() { return g_loadMedia; }
+
+int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
+  SHInitExtraControls();
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  RegistrySettingsStore store;
+  if (HandOverToRunningInstance(store, commandLine)) return 0;
+
+  g_view = 5;
+  g_loadMedia = 1;
+  LoadSaveView(store, g_view, g_loadMedia, Direction::Read);
+
+  // The image-loader list joins here once the picture readers exist.
+
+  if (FAILED(CoInitializeEx(nullptr, 0))) return -1;
+  int exitCode = 0;
+  {
+    MainApp app(instance, L"Corvane Cinema");
+    FrameWnd* frame = new FrameWnd(store, commandLine);
+    if (frame->Create(instance, W(kFrameClassName), IDR_FRAME)) app.Run(frame->Handle());
+    LoadSaveView(store, g_view, g_loadMedia, Direction::Write);
+    CoUninitialize();
+    delete frame;
+  }
+  return exitCode;
+}
+
+}  // namespace crv
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  return crv::RunPlayer(instance, commandLine);
+}
