@@ -38,8 +38,29 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
   return SharedDialogProc(page, message, wParam, lParam);
 }
 
+constexpr UINT kMsgCreatePages = WM_APP + 0x3F;
+
+// Creates every page that is not created yet, so that each one takes part in OK, and
+// returns to the page that was showing.
+LRESULT CALLBACK CreatePagesSubclass(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+  if (message == kMsgCreatePages) {
+    RemoveWindowSubclass(sheet, CreatePagesSubclass, id);
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    int count = tabs ? TabCtrl_GetItemCount(tabs) : 0;
+    int current = PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet));
+    for (int i = 0; i < count; ++i)
+      if (!PropSheet_IndexToHwnd(sheet, i)) PropSheet_SetCurSel(sheet, nullptr, i);
+    if (current >= 0) PropSheet_SetCurSel(sheet, nullptr, current);
+    return 0;
+  }
+  return DefSubclassProc(sheet, message, wParam, lParam);
+}
+
 int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
   if (message == PSCB_INITIALIZED) {
+    // Pages are marked to be created at once; where the sheet leaves that out, do it here.
+    SetWindowSubclass(sheet, CreatePagesSubclass, 1, 0);
+    PostMessageW(sheet, kMsgCreatePages, 0, 0);
     // The tabs go along the bottom, as on the device.
     HWND tabs = GetDlgItem(sheet, kTabControlId);
     if (tabs) {

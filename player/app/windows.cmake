@@ -13,3 +13,17 @@ target_link_libraries(crv_app_win PUBLIC crv_app_core crv_shell comctl32 ole32 u
 add_executable(CRV WIN32 player_main.cpp $<TARGET_OBJECTS:crv_resources>)
 target_link_libraries(CRV PRIVATE crv_app_win)
 target_link_options(CRV PRIVATE -municode)
+
+# Tests on the real platform. The settings rules once more, on the registry this time.
+crv_add_test(crv_app_registry_tests
+  SOURCES tests/test_store_registry.cpp tests/settings_test.cpp
+  LIBS crv_app_win)
+crv_add_test(crv_app_win_tests
+  SOURCES tests/framework_test.cpp tests/framework_test.rc
+  LIBS crv_app_win)
+# Starts the real player: serialised, since both processes share the device's registry.
+crv_add_test(crv_handover_tests
+  SOURCES tests/handover_test.cpp
+  LIBS advapi32 user32
+  RESOURCE_LOCK device)
+add_dependencies(crv_handover_tests CRV)
