@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# CMake's cross-compiling emulator for the Windows build: runs one Windows program under
+# 64-bit Wine inside the environment that tools/wine-session.sh (or tools/device.sh shell)
+# prepared, and hands back its standard output, standard error and exit code untouched.
+#
+#   wine-run.sh PROGRAM.exe [ARGS...]
+#
+# Nothing is written to stdout or stderr by this script itself except when it refuses to run.
+# Note: Windows programs write their text-mode output with CR LF line ends; that is the
+# program's output and is passed on as it is.
+set -u
+
+if [ $# -lt 1 ]; then
+  echo "usage: wine-run.sh PROGRAM.exe [ARGS...]" >&2
+  exit 2
+fi
+if [ -z "${WINEPREFIX:-}" ]; then
+  echo "wine-run.sh: WINEPREFIX is not set, so there is no Wine test session to run '$1' in." >&2
+  echo "wine-run.sh: run the Windows tests through tools/wine-session.sh, e.g." >&2
+  echo "wine-run.sh:   tools/wine-session.sh ctest --test-dir build/win --output-on-failure" >&2
+  exit 2
+fi
+if [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
+  echo "wine-run.sh: WINEPREFIX=$WINEPREFIX is not a ready Wine prefix (no drive_c/windows)." >&2
+  exit 2
+fi
+
+wine=${CRV_WINE:-/usr/lib/wine/wine64}
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# Keep Wine from writing desktop menu entries for the programs it runs.
+case ";${WINEDLLOVERRIDES:-};" in
+  *winemenubuilder*) ;;
+  *) export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
+esac
+
+# exec: the exit code and both output streams are Wine's own, which are the program's.
+exec "$wine" "$@"

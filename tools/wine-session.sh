@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Runs a command inside a throw-away Wine test session and returns its exit code:
+#
+#   wine-session.sh CMD [ARGS...]        e.g.  wine-session.sh ctest --test-dir build/win
+#
+# The session is: an Xvfb display of its own (800x800x24, a free display number), a fresh
+# 64-bit Wine prefix in a temporary folder, a persistent wineserver (so each test program
+# starts in well under a second), and a private PulseAudio daemon with a null sink (when
+# pulseaudio is installed), so waveOut buffers complete at the real rate without a sound card.
+# CMD sees WINEPREFIX, WINEARCH=win64, DISPLAY, WINEDEBUG=-all, CRV_WINE_SESSION=1 (and
+# PULSE_SERVER when the sound daemon runs). Everything is torn down afterwards, whatever
+# happens: the Wine processes, the X server, the sound daemon and the temporary folder.
+# Works with no DISPLAY, no standard input, as root (CI).
+#
+# Environment knobs: CRV_SESSION_KEEP=1 keeps the temporary folder (its path is printed);
+# CRV_SESSION_VERBOSE=1 prints the set-up steps and timings on stderr.
+set -uo pipefail
+
+if [ $# -lt 1 ]; then
+  echo "usage: wine-session.sh CMD [ARGS...]" >&2
+  exit 2
+fi
+
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || true)
+for tool in "$WINE" "$WINESERVER" Xvfb; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "wine-session.sh: '$tool' is missing (run tools/install-packages.sh)" >&2
+    exit 2
+  fi
+done
+
+# No standard input at all (closed descriptor 0): give everything /dev/null instead, so no
+# descriptor opened below lands on 0 by accident.
+if ! { true <&0; } 2>/dev/null; then exec </dev/null; fi
+
+say() { [ "${CRV_SESSION_VERBOSE:-0}" = 1 ] && echo "wine-session: $*" >&2; return 0; }
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/crv-wine-session.XXXXXX") || exit 2
+xvfb_pid=
+pulse_pid=
+child=
+cleaned=0
+
+cleanup() {
+  [ "$cleaned" = 1 ] && return
+  cleaned=1
+  if [ -d "$tmp/prefix" ]; then
+    WINEPREFIX="$tmp/prefix" "$WINESERVER" -k >/dev/null 2>&1
+    # Wait (bounded) for the server to go, so the prefix can be removed.
+    WINEPREFIX="$tmp/prefix" timeout 10 "$WINESERVER" -w >/dev/null 2>&1
+  fi
+  if [ -n "$pulse_pid" ]; then kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  if [ "${CRV_SESSION_KEEP:-0}" = 1 ]; then
+    echo "wine-session: kept $tmp" >&2
+  else
+    rm -rf "$tmp"
+  fi
+}
+sig_seen=0
+on_signal() {
+  local sig=$1
+  sig_seen=1
+  if [ -n "$child" ]; then
+    kill -s "$sig" "$child" 2>/dev/null
+  else
+    cleanup
+    case $sig in INT) exit 130 ;; HUP) exit 129 ;; *) exit 143 ;; esac
+  fi
+}
+trap cleanup EXIT
+trap 'on_signal INT' INT
+trap 'on_signal TERM' TERM
+trap 'on_signal HUP' HUP
+
+# --- X display -----------------------------------------------------------------------------
+t0=$(now)
+: >"$tmp/display"
+# -displayfd: Xvfb picks a free display number itself and writes it once it accepts clients.
+Xvfb -displayfd 9 -screen 0 800x800x24 -nolisten tcp -noreset \
+  9>"$tmp/display" </dev/null >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  grep -q '^[0-9]' "$tmp/display" 2>/dev/null && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+num=$(head -n1 "$tmp/display" 2>/dev/null | tr -dc 0-9)
+if [ -z "$num" ]; then
+  echo "wine-session.sh: Xvfb did not start:" >&2
+  cat "$tmp/xvfb.log" >&2
+  exit 2
+fi
+export DISPLAY=":$num"
+say "Xvfb on $DISPLAY ($(since "$t0"))"
+
+# --- sound ---------------------------------------------------------------------------------
+# A private daemon (own socket, own state) so parallel sessions never share or kill each
+# other's sound server, and nothing goes to a real sound card. Best effort and quiet.
+if command -v pulseaudio >/dev/null 2>&1; then
+  t0=$(now)
+  mkdir -p "$tmp/pulse/state"
+  env -u DISPLAY PULSE_RUNTIME_PATH="$tmp/pulse" PULSE_STATE_PATH="$tmp/pulse/state" \
+    pulseaudio --daemonize=no -n --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
+      -L "module-native-protocol-unix socket=$tmp/pulse/native auth-anonymous=1" \
+      -L "module-null-sink sink_name=crv_null" \
+      </dev/null >"$tmp/pulse/log" 2>&1 &
+  pulse_pid=$!
+  for _ in $(seq 50); do
+    [ -S "$tmp/pulse/native" ] && break
+    kill -0 "$pulse_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -S "$tmp/pulse/native" ]; then
+    export PULSE_SERVER="unix:$tmp/pulse/native"
+    say "PulseAudio null sink at $PULSE_SERVER ($(since "$t0"))"
+  else
+    kill "$pulse_pid" 2>/dev/null
+    pulse_pid=
+    say "PulseAudio did not start; waveOut will have no device"
+  fi
+fi
+
+# --- Wine prefix and persistent server -------------------------------------------------------
+t0=$(now)
+export WINEPREFIX="$tmp/prefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+mkdir -p "$WINEPREFIX"
+# Started first, so the programs wineboot leaves running (services, explorer) and every
+# later test program use the same server instead of starting one each time.
+"$WINESERVER" -p </dev/null >/dev/null 2>&1
+# The prompts to install Mono and Gecko, and the desktop menu entries, are all switched off.
+if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+    "$WINE" wineboot -i </dev/null >"$tmp/wineboot.log" 2>&1; then
+  echo "wine-session.sh: creating the Wine prefix failed:" >&2
+  cat "$tmp/wineboot.log" >&2
+  exit 2
+fi
+# (system.reg appears only when the persistent server saves the registry: look at the files.)
+if [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
+  echo "wine-session.sh: the Wine prefix was not created:" >&2
+  cat "$tmp/wineboot.log" >&2
+  exit 2
+fi
+say "Wine prefix $WINEPREFIX ($(since "$t0"))"
+
+export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+export CRV_WINE_SESSION=1
+
+# --- the command -----------------------------------------------------------------------------
+# Run in the background (with our standard input) so a signal to this script reaches it and
+# the cleanup still runs afterwards.
+"$@" <&0 &
+child=$!
+while :; do
+  sig_seen=0
+  wait "$child"
+  rc=$?
+  # A trapped signal ends `wait` early: wait again for the command's own exit code.
+  [ "$sig_seen" = 1 ] || break
+done
+child=
+exit "$rc"
