@@ -6,6 +6,7 @@
 #   wine-run.sh PROGRAM.exe [ARGS...]
 #
 # Nothing is written to stdout or stderr by this script itself except when it refuses to run.
+# The output arrives when the program has ended.
 # Note: Windows programs write their text-mode output with CR LF line ends; that is the
 # program's output and is passed on as it is.
 set -u
@@ -34,5 +35,15 @@ case ";${WINEDLLOVERRIDES:-};" in
   *) export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
 esac
 
-# exec: the exit code and both output streams are Wine's own, which are the program's.
-exec "$wine" "$@"
+# The program's output goes through files, not straight to our caller's pipes: Wine may start
+# helper processes on the way (the desktop's explorer, for one) that inherit the descriptors
+# and outlive the program by many seconds, and a caller such as CTest waits until every
+# holder of its pipe is gone. The exit code and both streams are still the program's own.
+out=$(mktemp "${TMPDIR:-/tmp}/crv-wine-run.XXXXXX") || exit 2
+err=$out.err
+trap 'rm -f "$out" "$err"' EXIT
+"$wine" "$@" >"$out" 2>"$err"
+rc=$?
+cat "$out"
+cat "$err" >&2
+exit "$rc"

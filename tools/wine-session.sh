@@ -152,10 +152,18 @@ say "Wine prefix $WINEPREFIX ($(since "$t0"))"
 export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export CRV_WINE_SESSION=1
 
+# Wine's desktop process (explorer) quits a few seconds after its last client, and the next
+# program that opens a window then waits seconds for a new one. A command interpreter that
+# reads from a pipe nobody writes to stays connected for the whole session and keeps it up;
+# the server's shutdown in cleanup ends it.
+mkfifo "$tmp/keepalive"
+"$WINE" cmd.exe /k <"$tmp/keepalive" >/dev/null 2>&1 &
+exec 7>"$tmp/keepalive"
+
 # --- the command -----------------------------------------------------------------------------
 # Run in the background (with our standard input) so a signal to this script reaches it and
 # the cleanup still runs afterwards.
-"$@" <&0 &
+"$@" <&0 7>&- &
 child=$!
 while :; do
   sig_seen=0
