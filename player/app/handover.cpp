@@ -17,4 +17,15 @@ HandOverPlan PlanHandOver(const u16& commandLine, bool pathExists) {
   return plan;
 }
 
+u16 CommandLinePath(const u16& commandLine) {
+  size_t begin = commandLine.find_first_not_of(u" \t");
+  if (begin == u16::npos) return u16();
+  size_t end = commandLine.find_last_not_of(u" \t") + 1;
+  if (end - begin >= 2 && commandLine[begin] == u'"' && commandLine[end - 1] == u'"') {
+    ++begin;
+    --end;
+  }
+  return commandLine.substr(begin, end - begin);
+}
+
 }  // namespace crv

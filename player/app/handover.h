@@ -16,7 +16,12 @@ struct HandOverPlan {
   unsigned message = 0;        // posted to a running instance; 0 for none
 };
 
-// The whole command line is the path: no options, no quotes removed.
+// The whole command line is the path: no options.
 HandOverPlan PlanHandOver(const u16& commandLine, bool pathExists);
+
+// The path in a command line. The device's shell passes a path as it is; desktop shells
+// (and Wine's) put quotes around one with spaces, which no file name can contain: one pair
+// of enclosing quotes and the blanks around the path are dropped, nothing else.
+u16 CommandLinePath(const u16& commandLine);
 
 }  // namespace crv

@@ -82,5 +82,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
 }  // namespace crv
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-  return crv::RunPlayer(instance, commandLine);
+  using crv::U;
+  crv::u16 path = crv::CommandLinePath(commandLine ? crv::u16(U(commandLine)) : crv::u16());
+  return crv::RunPlayer(instance, crv::W(path.c_str()));
 }

@@ -42,3 +42,13 @@ TEST(HandOver, PlanFollowsKindAndExistence) {
   EXPECT_EQ(none.kind, kKindNone);
   EXPECT_EQ(none.message, 0u);
 }
+
+TEST(HandOver, CommandLinePathDropsOnePairOfEnclosingQuotes) {
+  EXPECT_EQ(CommandLinePath(u"\"\\My Documents\\a b.jpg\""), u"\\My Documents\\a b.jpg");
+  EXPECT_EQ(CommandLinePath(u"  \\My Documents\\a.jpg \t"), u"\\My Documents\\a.jpg");
+  EXPECT_EQ(CommandLinePath(u"\\a.jpg"), u"\\a.jpg");
+  EXPECT_EQ(CommandLinePath(u"\"\"x\"\""), u"\"x\"") << "only the outer pair";
+  EXPECT_EQ(CommandLinePath(u"\"\\a.jpg"), u"\"\\a.jpg") << "an unmatched quote stays";
+  EXPECT_EQ(CommandLinePath(u"\""), u"\"");
+  EXPECT_EQ(CommandLinePath(u"   "), u"");
+}

@@ -201,8 +201,9 @@ TEST(HandOver, RealInstancesHandOverAndKeepTheViewRule) {
   GetWindowRect(search.found, &bar);
   EXPECT_EQ(bar.bottom, screen.bottom) << "along the bottom of the screen";
 
-  std::wstring jpg = MakeFile(L"second.jpg");
-  EXPECT_EQ(WaitForExit(StartPlayer(jpg)), 0u);
+  // A desktop shell quotes a path with spaces; the quotes are not part of the name.
+  std::wstring jpg = MakeFile(L"second picture.jpg");
+  EXPECT_EQ(WaitForExit(StartPlayer(L"\"" + jpg + L"\"")), 0u);
   DWORD end = GetTickCount() + 10000;
   while (GetDword(L"ExtType") != 0 && static_cast<LONG>(end - GetTickCount()) > 0) Pump(100);
   EXPECT_EQ(GetDword(L"ExtType"), 0u) << "the running frame consumed the hand-over";
