@@ -25,6 +25,7 @@
 #   portrait 240x320 96 (default)   portrait-vga 480x640 192
 #   landscape 320x240 96            landscape-vga 640x480 192
 #   square 240x240 96               square-vga 480x480 192
+#   desktop 1024x768 96             (a desktop screen, for the converter)
 #
 # run: the program starts in the device's screen (a Wine virtual desktop of the shape's size)
 # and `run` returns once its window shows; --wait waits until the program ends instead. A
@@ -95,9 +96,10 @@ shape_geometry() { # NAME -> "W H DPI", or nothing for an unknown name
     landscape-vga) echo "640 480 192" ;;
     square) echo "240 240 96" ;;
     square-vga) echo "480 480 192" ;;
+    desktop) echo "1024 768 96" ;;
   esac
 }
-shapes="portrait, portrait-vga, landscape, landscape-vga, square, square-vga"
+shapes="portrait, portrait-vga, landscape, landscape-vga, square, square-vga, desktop"
 
 # current_shape: the one remembered in the device folder, else portrait.
 current_shape() {
