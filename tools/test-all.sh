@@ -50,9 +50,10 @@ fi
 
 if want windows; then
   stamp "Windows tests under Wine"
-  # One session for the whole run; the tests share its Wine server but each program gets a
-  # clean state (the tests make their own temporary folders and registry keys).
-  bash tools/wine-session.sh ctest --test-dir build/win --output-on-failure -j "$jobs"
+  # One session for the whole run, the tests one after another: several of them start real
+  # instances of the player, own the foreground window or the sound device, and under Wine
+  # those share one desktop.
+  bash tools/wine-session.sh ctest --test-dir build/win --output-on-failure
 fi
 
 if want device; then

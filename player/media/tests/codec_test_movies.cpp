@@ -1,0 +1,202 @@
+#include "player/media/tests/codec_test_movies.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "player/media/codec_layer.h"
+#include "player/media/decoders/pixel_target.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace crv::test {
+
+namespace {
+
+// The folder lives as long as the process and goes with everything in it.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char templ[] = "/tmp/crv_codec_movies_XXXXXX";
+    if (const char* made = mkdtemp(templ)) path = made;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+};
+
+}  // namespace
+
+std::string MovieDir() {
+  static const TempDir dir;
+  return dir.path.empty() ? std::string("/tmp") : dir.path;
+}
+
+std::string WriteMovie(const std::string& name, const std::string& args) {
+  const std::string path = MovieDir() + "/" + name;
+  const std::string command = "ffmpeg -nostdin -v error -y " + args + " '" + path + "' > /dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return "";
+  return path;
+}
+
+bool ReadMovie(const std::string& path, Movie* movie) {
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
+  bool ok = avformat_find_stream_info(format, nullptr) >= 0;
+  const int index = ok ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
+  if (index >= 0) {
+    const AVCodecParameters* par = format->streams[index]->codecpar;
+    for (int i = 0; i < 4; ++i) movie->code[i] = static_cast<char>((par->codec_tag >> (8 * i)) & 0xFF);
+    movie->width = par->width;
+    movie->height = par->height;
+    movie->depth = par->bits_per_coded_sample;
+    movie->codec = par->codec_id;
+    movie->extradata.assign(par->extradata, par->extradata + par->extradata_size);
+    // libavformat marks bottom-up AVI bitmaps with "BottomUp" at the end of the extradata.
+    const bool marked = par->extradata_size >= 9 &&
+                        std::memcmp(par->extradata + par->extradata_size - 9, "BottomUp", 9) == 0;
+    movie->top_down = par->codec_id == AV_CODEC_ID_RAWVIDEO && par->codec_tag == 0 && !marked;
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(format, packet) >= 0) {
+      if (packet->stream_index == index) {
+        size_t side_size = 0;
+        const uint8_t* side = av_packet_get_side_data(packet, AV_PKT_DATA_PALETTE, &side_size);
+        if (side && side_size >= 1024 && movie->palette.empty()) {
+          movie->palette.resize(256);
+          std::memcpy(movie->palette.data(), side, 1024);
+          for (uint32_t& c : movie->palette) c &= 0xFFFFFF;
+        }
+        movie->packets.emplace_back(packet->data, packet->data + packet->size);
+      }
+      av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+  }
+  avformat_close_input(&format);
+  return ok && index >= 0 && !movie->packets.empty();
+}
+
+namespace {
+
+// One libavcodec frame in both of the layer's layouts.
+void Convert(const AVFrame* f, bool via565, ReferenceFrames* out) {
+  const int w = f->width, h = f->height;
+  std::vector<uint8_t> p565(static_cast<size_t>(w) * h * 2), p24(static_cast<size_t>(w) * h * 3);
+  PixelTarget t565, t24;
+  MakePixelTarget(p565.data(), p565.size(), 0, w, h, PixelForm::kRgb565, &t565);
+  MakePixelTarget(p24.data(), p24.size(), 0, w, h, PixelForm::kBgr24, &t24);
+  const AVPixelFormat fmt = static_cast<AVPixelFormat>(f->format);
+  std::vector<uint8_t> bgr;
+  if (fmt != AV_PIX_FMT_RGB24 && fmt != AV_PIX_FMT_BGR24 && fmt != AV_PIX_FMT_RGB555 &&
+      fmt != AV_PIX_FMT_RGB555BE && fmt != AV_PIX_FMT_PAL8 && fmt != AV_PIX_FMT_ARGB) {
+    // YUV pictures (Motion JPEG): the same conversion the layer's decoder uses.
+    SwsContext* sws = sws_getContext(w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND,
+                                     nullptr, nullptr, nullptr);
+    const int stride = FFALIGN(w * 3, 32);
+    bgr.resize(static_cast<size_t>(stride) * h + 64);
+    uint8_t* planes[4] = {bgr.data()};
+    int strides[4] = {stride};
+    sws_scale(sws, f->data, f->linesize, 0, h, planes, strides);
+    sws_freeContext(sws);
+    PutBgrPicture(bgr.data(), stride, t565);
+    PutBgrPicture(bgr.data(), stride, t24);
+  } else {
+    const uint32_t* pal = reinterpret_cast<const uint32_t*>(f->data[1]);
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* s = f->data[0] + y * f->linesize[0];
+      for (int x = 0; x < w; ++x) {
+        uint8_t* d565 = t565.Row(y) + x * 2;
+        uint8_t* d24 = t24.Row(y) + x * 3;
+        unsigned r = 0, g = 0, b = 0;
+        switch (fmt) {
+          case AV_PIX_FMT_RGB24: r = s[3 * x]; g = s[3 * x + 1]; b = s[3 * x + 2]; break;
+          case AV_PIX_FMT_BGR24: b = s[3 * x]; g = s[3 * x + 1]; r = s[3 * x + 2]; break;
+          case AV_PIX_FMT_ARGB: r = s[4 * x + 1]; g = s[4 * x + 2]; b = s[4 * x + 3]; break;
+          case AV_PIX_FMT_RGB555:
+          case AV_PIX_FMT_RGB555BE: {
+            const uint16_t c = fmt == AV_PIX_FMT_RGB555 ? static_cast<uint16_t>(s[2 * x] | s[2 * x + 1] << 8)
+                                                        : static_cast<uint16_t>(s[2 * x] << 8 | s[2 * x + 1]);
+            Put565::Word(d565, From555(c));
+            PutBgr24::Word(d24, From555(c));
+            continue;
+          }
+          case AV_PIX_FMT_PAL8: {
+            const uint32_t c = pal[s[x]];
+            r = (c >> 16) & 0xFF; g = (c >> 8) & 0xFF; b = c & 0xFF;
+            if (via565) {
+              Put565::Rgb(d565, r, g, b);
+              PutBgr24::Word(d24, Pack565(r, g, b));
+              continue;
+            }
+            break;
+          }
+          default: break;
+        }
+        Put565::Rgb(d565, r, g, b);
+        PutBgr24::Rgb(d24, r, g, b);
+      }
+    }
+  }
+  out->rgb565.push_back(std::move(p565));
+  out->bgr24.push_back(std::move(p24));
+}
+
+}  // namespace
+
+bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* out) {
+  const AVCodec* codec = avcodec_find_decoder(movie.codec);
+  if (!codec) return false;
+  AVCodecContext* ctx = avcodec_alloc_context3(codec);
+  ctx->width = movie.width;
+  ctx->height = movie.height;
+  ctx->bits_per_coded_sample = movie.depth;
+  ctx->codec_tag = static_cast<unsigned>(static_cast<uint8_t>(movie.code[0])) |
+                   static_cast<unsigned>(static_cast<uint8_t>(movie.code[1])) << 8 |
+                   static_cast<unsigned>(static_cast<uint8_t>(movie.code[2])) << 16 |
+                   static_cast<unsigned>(static_cast<uint8_t>(movie.code[3])) << 24;
+  ctx->thread_count = 1;
+  if (!movie.extradata.empty()) {
+    ctx->extradata = static_cast<uint8_t*>(av_mallocz(movie.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    std::memcpy(ctx->extradata, movie.extradata.data(), movie.extradata.size());
+    ctx->extradata_size = static_cast<int>(movie.extradata.size());
+  }
+  bool ok = avcodec_open2(ctx, codec, nullptr) >= 0;
+  AVPacket* pkt = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  for (size_t i = 0; ok && i < movie.packets.size(); ++i) {
+    av_new_packet(pkt, static_cast<int>(movie.packets[i].size()));
+    std::memcpy(pkt->data, movie.packets[i].data(), movie.packets[i].size());
+    if (i == 0 && !movie.palette.empty()) {
+      uint8_t* side = av_packet_new_side_data(pkt, AV_PKT_DATA_PALETTE, 1024);
+      for (int k = 0; k < 256; ++k) {
+        const uint32_t c = movie.palette[k] | 0xFF000000u;
+        std::memcpy(side + 4 * k, &c, 4);
+      }
+    }
+    ok = avcodec_send_packet(ctx, pkt) >= 0 && avcodec_receive_frame(ctx, frame) >= 0;
+    if (ok) Convert(frame, palette_via_565, out);
+    av_packet_unref(pkt);
+    av_frame_unref(frame);
+  }
+  av_frame_free(&frame);
+  av_packet_free(&pkt);
+  avcodec_free_context(&ctx);
+  return ok;
+}
+
+size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  if (a.size() != b.size()) return a.size() > b.size() ? a.size() : b.size();
+  size_t n = 0;
+  for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+  return n;
+}
+
+}  // namespace crv::test

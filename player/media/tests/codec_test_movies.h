@@ -1,0 +1,48 @@
+// Test movies for the codec tests and the benchmark: written by the ffmpeg tool at run time,
+// their packets read back with libavformat, and libavcodec's decoding of the same packets
+// turned into the layouts the codec layer writes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace crv::test {
+
+struct Movie {
+  char code[4] = {0, 0, 0, 0};  // the container's code characters, as the sources pass them
+  int width = 0, height = 0, depth = 0;
+  // Uncompressed AVI rows stored top-down: the file's bitmap header gave a negative height,
+  // which is what the source hands to the codec layer.
+  bool top_down = false;
+  int SetupHeight() const { return top_down ? -height : height; }
+  AVCodecID codec = AV_CODEC_ID_NONE;
+  std::vector<uint8_t> extradata;
+  std::vector<uint32_t> palette;  // 256 x 0x00RRGGBB when the stream has one
+  std::vector<std::vector<uint8_t>> packets;
+};
+
+// A folder of its own for this process's movies.
+std::string MovieDir();
+// Runs `ffmpeg -v error -y <args> <dir>/<name>`; the path, or "" when ffmpeg failed.
+std::string WriteMovie(const std::string& name, const std::string& args);
+// The first video stream's packets; false when the file does not open.
+bool ReadMovie(const std::string& path, Movie* movie);
+
+// How libavcodec's pixels become the codec layer's: 8-bit pictures through the 24-bit palette
+// or (as Microsoft Video 1 does) through its 5-6-5 form.
+struct ReferenceFrames {
+  std::vector<std::vector<uint8_t>> rgb565;  // top-down, packed
+  std::vector<std::vector<uint8_t>> bgr24;   // bottom-up, packed
+};
+// Decodes every packet with libavcodec (bits per coded sample = movie.depth, the palette as
+// packet side data); false when a packet fails.
+bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* out);
+
+// Bytes of a 5-6-5 / 24-bit frame that differ; for reporting.
+size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+}  // namespace crv::test

@@ -1,0 +1,310 @@
+// The atom reader against libavformat and libavcodec on movies the ffmpeg tool writes at test
+// time: the same samples at the same places, the same frame times, and exactly the samples
+// libavcodec decodes from the first channel of the sound.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/media/qt_file.h"
+#include "player/media/tests/qt_builder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace crv {
+namespace {
+
+// This process's own folder, removed when it ends.
+char g_movie_dir[] = "/tmp/crv_qt_movies_XXXXXX";
+
+std::string MovieDir() {
+  static const bool made = [] {
+    if (!mkdtemp(g_movie_dir)) return false;
+    std::atexit([] { std::filesystem::remove_all(g_movie_dir); });
+    return true;
+  }();
+  return made ? g_movie_dir : "/tmp";
+}
+
+std::string WriteMovie(const std::string& name, const std::string& args) {
+  const std::string path = MovieDir() + "/" + name;
+  const std::string command = "ffmpeg -nostdin -v error -y " + args + " '" + path + "' > /dev/null 2>&1";
+  return std::system(command.c_str()) == 0 ? path : "";
+}
+
+std::string WriteBytes(const std::string& name, const test::Bytes& bytes) {
+  const std::string path = MovieDir() + "/" + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return path;
+}
+
+struct Reference {
+  uint32_t tag = 0;
+  int width = 0, height = 0;
+  AVRational time_base{0, 1};
+  std::vector<int64_t> pos, dts, duration;
+  std::vector<int> size;
+  std::vector<uint32_t> palette;
+  bool has_audio = false;
+  int rate = 0;
+  std::vector<int16_t> audio;  // first channel
+};
+
+// Appends channel 0 of a decoded frame as 16-bit samples.
+bool AppendFirstChannel(const AVFrame* f, std::vector<int16_t>* out) {
+  const int channels = f->ch_layout.nb_channels;
+  for (int i = 0; i < f->nb_samples; ++i) {
+    switch (f->format) {
+      case AV_SAMPLE_FMT_S16: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i * channels]); break;
+      case AV_SAMPLE_FMT_S16P: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i]); break;
+      case AV_SAMPLE_FMT_U8: out->push_back(static_cast<int16_t>((f->data[0][i * channels] - 128) * 256)); break;
+      case AV_SAMPLE_FMT_U8P: out->push_back(static_cast<int16_t>((f->data[0][i] - 128) * 256)); break;
+      default: return false;
+    }
+  }
+  return true;
+}
+
+bool ReadReference(const std::string& path, Reference* ref) {
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
+  bool ok = avformat_find_stream_info(format, nullptr) >= 0;
+  const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  int audio = -1;
+  for (unsigned i = 0; i < format->nb_streams && audio < 0; ++i)
+    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) audio = static_cast<int>(i);
+  AVCodecContext* decoder = nullptr;
+  if (audio >= 0) {
+    const AVCodecParameters* par = format->streams[audio]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    ok = ok && decoder && avcodec_parameters_to_context(decoder, par) >= 0 && avcodec_open2(decoder, codec, nullptr) >= 0;
+    ref->has_audio = true;
+    ref->rate = par->sample_rate;
+  }
+  if (video >= 0) {
+    const AVStream* st = format->streams[video];
+    ref->tag = st->codecpar->codec_tag;
+    ref->width = st->codecpar->width;
+    ref->height = st->codecpar->height;
+    ref->time_base = st->time_base;
+  }
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  auto drain = [&] {
+    while (avcodec_receive_frame(decoder, frame) >= 0) ok = ok && AppendFirstChannel(frame, &ref->audio);
+  };
+  while (ok && av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == video) {
+      ref->pos.push_back(packet->pos);
+      ref->size.push_back(packet->size);
+      ref->dts.push_back(packet->dts);
+      ref->duration.push_back(packet->duration);
+      size_t side_size = 0;
+      const uint8_t* side = av_packet_get_side_data(packet, AV_PKT_DATA_PALETTE, &side_size);
+      if (side && side_size >= 1024 && ref->palette.empty()) {
+        for (int i = 0; i < 256; ++i) ref->palette.push_back(reinterpret_cast<const uint32_t*>(side)[i] & 0xFFFFFF);
+      }
+    } else if (packet->stream_index == audio) {
+      ok = avcodec_send_packet(decoder, packet) >= 0;
+      drain();
+    }
+    av_packet_unref(packet);
+  }
+  if (decoder) {
+    avcodec_send_packet(decoder, nullptr);
+    drain();
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&decoder);
+  avformat_close_input(&format);
+  return ok;
+}
+
+struct Opened {
+  std::vector<uint8_t> bytes;
+  std::unique_ptr<QtMemorySource> source;
+  QtFile file;
+};
+
+bool OpenMovie(const std::string& path, Opened* o) {
+  std::ifstream in(path, std::ios::binary);
+  o->bytes.assign(std::istreambuf_iterator<char>(in), {});
+  o->source = std::make_unique<QtMemorySource>(o->bytes.data(), o->bytes.size());
+  return QtOpenFile(o->source.get(), path.c_str(), &o->file);
+}
+
+// Samples, frame times and sound against the reference.
+void ExpectMatches(const std::string& path, const char* code) {
+  ASSERT_FALSE(path.empty()) << "ffmpeg could not write the movie";
+  Reference ref;
+  ASSERT_TRUE(ReadReference(path, &ref));
+  Opened o;
+  ASSERT_TRUE(OpenMovie(path, &o));
+  const QtFile& f = o.file;
+  EXPECT_EQ(std::string(f.compression, 4), code);
+  char tag[4];
+  for (int i = 0; i < 4; ++i) tag[i] = static_cast<char>(ref.tag >> (8 * i));
+  EXPECT_EQ(std::string(tag, 4), code);
+  EXPECT_EQ(f.width, ref.width);
+  EXPECT_EQ(f.height, ref.height);
+  ASSERT_GE(ref.pos.size(), 3u);
+  ASSERT_EQ(f.frame_count, static_cast<int>(ref.pos.size()));
+  ASSERT_EQ(f.times.size(), ref.pos.size());
+  ASSERT_EQ(f.movie->Video()->time_scale, static_cast<uint32_t>(ref.time_base.den));
+  ASSERT_EQ(ref.time_base.num, 1);
+  int64_t start = 0;
+  uint32_t largest = 0;
+  for (size_t n = 0; n < ref.pos.size(); ++n) {
+    QtSampleSpan span;
+    ASSERT_TRUE(f.movie->LocateSample(static_cast<uint32_t>(n), &span)) << n;
+    EXPECT_EQ(span.offset, static_cast<uint64_t>(ref.pos[n])) << n;
+    EXPECT_EQ(span.size, static_cast<uint32_t>(ref.size[n])) << n;
+    EXPECT_EQ(f.times[n].duration, ref.duration[n] * 1000000 / ref.time_base.den) << n;
+    EXPECT_EQ(f.times[n].start, start) << n;
+    start += f.times[n].duration;
+    largest = std::max(largest, static_cast<uint32_t>(ref.size[n]));
+    if (n > 0) EXPECT_EQ(ref.dts[n] - ref.dts[n - 1], ref.duration[n - 1]) << n;
+  }
+  EXPECT_EQ(f.movie->LargestFrameSize(), largest);
+  ASSERT_EQ(f.has_audio != 0, ref.has_audio);
+  if (!ref.has_audio) return;
+  ASSERT_GT(ref.audio.size(), 1000u);
+  EXPECT_EQ(f.sample_rate, ref.rate);
+  EXPECT_EQ(QtAudioFormat(f).average_bytes_per_second, 2u * ref.rate);
+  ASSERT_EQ(f.audio_length, ref.audio.size());
+  QtAudioTrack* audio = o.file.movie->Audio();
+  std::vector<int16_t> mine(ref.audio.size() + 100, 1);
+  // In uneven pieces, as frames ask for them.
+  audio->SetPosition(0);
+  size_t done = 0;
+  for (uint32_t piece = 1; done < ref.audio.size(); piece = piece * 3 + 7) {
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(piece, ref.audio.size() - done));
+    ASSERT_EQ(audio->Decode(mine.data() + done, n), n);
+    done += n;
+  }
+  EXPECT_EQ(audio->Decode(mine.data() + done, 100), 0u);  // past the end: silence
+  EXPECT_EQ(mine[done + 99], 0);
+  mine.resize(ref.audio.size());
+  size_t first_difference = 0;
+  while (first_difference < mine.size() && mine[first_difference] == ref.audio[first_difference]) ++first_difference;
+  EXPECT_EQ(first_difference, mine.size()) << "first differing sample";
+}
+
+const char* kVideo = "-f lavfi -i testsrc=size=64x48:rate=10:duration=2 ";
+// Two different channels, so that taking the first one is checked.
+const char* kStereo = "-f lavfi -i aevalsrc='0.6*sin(440*2*PI*t)|0.3*sin(300*2*PI*t)':s=22050:d=2 ";
+const char* kMono = "-f lavfi -i sine=frequency=523:sample_rate=16000:duration=2 ";
+
+TEST(QtReference, AnimationWithImaStereo) {
+  ExpectMatches(WriteMovie("qtrle.mov", std::string(kVideo) + kStereo + "-c:v qtrle -c:a adpcm_ima_qt"), "rle ");
+}
+
+TEST(QtReference, RoadPizza) {
+  ExpectMatches(WriteMovie("rpza.mov", std::string(kVideo) + "-c:v rpza"), "rpza");
+}
+
+TEST(QtReference, CinepakWithEightBitStereo) {
+  ExpectMatches(WriteMovie("cvid.mov", std::string(kVideo) + kStereo + "-ar 11025 -c:v cinepak -c:a pcm_u8"), "cvid");
+}
+
+TEST(QtReference, SorensonWithIma) {
+  ExpectMatches(WriteMovie("svq1.mov", std::string(kVideo) + kMono + "-c:v svq1 -c:a adpcm_ima_qt"), "SVQ1");
+}
+
+TEST(QtReference, H263WithIma) {
+  ExpectMatches(WriteMovie("h263.mov",
+                           "-f lavfi -i testsrc=size=176x144:rate=15:duration=2 " + std::string(kMono) +
+                               "-c:v h263 -c:a adpcm_ima_qt"),
+                "h263");
+}
+
+TEST(QtReference, MovieFirst) {
+  const std::string path =
+      WriteMovie("faststart.mov", std::string(kVideo) + kStereo + "-c:v qtrle -c:a adpcm_ima_qt -movflags faststart");
+  ASSERT_FALSE(path.empty());
+  Opened o;
+  ASSERT_TRUE(OpenMovie(path, &o));
+  QtAtom moov;
+  ASSERT_TRUE(QtFindMovieAtom(*o.source, &moov));
+  QtSampleSpan first;
+  ASSERT_TRUE(o.file.movie->LocateSample(0, &first));
+  EXPECT_LT(moov.offset, first.offset);
+  ExpectMatches(path, "rle ");
+}
+
+TEST(QtReference, VariableFrameDurations) {
+  const std::string path = WriteMovie(
+      "vfr.mov", std::string(kVideo) +
+                     "-vf \"setpts='if(lt(N,5),N*0.1,0.5+(N-5)*0.25)/TB'\" -vsync vfr -video_track_timescale 1000 "
+                     "-c:v qtrle");
+  ASSERT_FALSE(path.empty());
+  Opened o;
+  ASSERT_TRUE(OpenMovie(path, &o));
+  EXPECT_GE(o.file.movie->Video()->tables.times.size(), 2u);
+  ExpectMatches(path, "rle ");
+}
+
+// A hand-made movie: 8-bit raw video without a colour table (libavformat gives it its default
+// Macintosh palette) and 16-bit stereo "raw " sound in two chunks.
+TEST(QtReference, SystemPaletteAndSixteenBitSound) {
+  test::TrackSpec video;
+  video.stts = {{3, 60}};
+  video.stsc = {{1, 1, 1}};
+  video.sizes = {128, 128, 128};
+  video.stco = {0, 128, 256};
+  test::TrackSpec sound;
+  sound.video = false;
+  sound.format = "raw ";
+  sound.time_scale = 8000;
+  sound.rate = 8000;
+  sound.channels = 2;
+  sound.bits = 16;
+  sound.stts = {{1500, 1}};
+  sound.constant_size = 1;
+  sound.stsc = {{1, 1000, 1}, {2, 500, 1}};
+  sound.stco = {384, 384 + 4000};
+  test::Bytes data(384 + 6000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+  const std::string path = WriteBytes("pal.mov", test::BuildMovie(data, {video, sound}));
+  ExpectMatches(path, "raw ");
+  Reference ref;
+  ASSERT_TRUE(ReadReference(path, &ref));
+  Opened o;
+  ASSERT_TRUE(OpenMovie(path, &o));
+  ASSERT_EQ(ref.palette.size(), 256u);
+  ASSERT_TRUE(o.file.has_palette);
+  EXPECT_EQ(std::vector<uint32_t>(o.file.palette, o.file.palette + 256), ref.palette);
+  EXPECT_EQ(o.file.audio_bits, 16);
+  EXPECT_EQ(o.file.audio_channels, 2);
+  // 1500 samples in all; a frame (1/10 s) is 800 samples of 2 bytes.
+  EXPECT_EQ(o.file.audio_length, 1500u);
+  ASSERT_EQ(QtAudioBufferBytes(o.file), 2u * 800);
+  std::vector<int16_t> buffer(800, 1);
+  EXPECT_EQ(QtFrameAudio(o.file, 0, buffer.data(), 1600), 1600u);
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), ref.audio.begin()));
+  EXPECT_EQ(QtFrameAudio(o.file, 1, buffer.data(), 1600), 1600u);
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 700, ref.audio.begin() + 800));
+  EXPECT_TRUE(std::all_of(buffer.begin() + 700, buffer.end(), [](int16_t v) { return v == 0; }));  // past the end
+  EXPECT_EQ(QtFrameAudio(o.file, 1, buffer.data(), 100), 100u);  // held to the capacity
+  EXPECT_EQ(buffer[49], ref.audio[849]);
+  // The larger of the two positions: 1200 samples (0.15 s) against 1 frame (0.1 s) and 2.
+  EXPECT_DOUBLE_EQ(QtElapsedSeconds(o.file, 1200, 1), 0.15);
+  EXPECT_DOUBLE_EQ(QtElapsedSeconds(o.file, 1200, 2), 0.2);
+  EXPECT_EQ(QtFrameAudio(o.file, 3, buffer.data(), 100), 0u);
+}
+
+}  // namespace
+}  // namespace crv
