@@ -61,6 +61,10 @@ u16 FromUtf8(const std::string& s) {
       if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) >> 6) != 2) { ok = false; break; }
       cp = (cp << 6) | (s[i + k] & 0x3F);
     }
+    // Overlong forms (C0 80 would smuggle in a NUL) and values past U+10FFFF are not
+    // characters: the lead byte is replaced like any other stray byte.
+    static const char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (ok && (cp < kSmallest[extra] || cp > 0x10FFFF)) ok = false;
     if (!ok) { out += u'\xFFFD'; ++i; continue; }
     i += extra + 1;
     if (cp >= 0x10000) {
