@@ -9,7 +9,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
   wine wine64 xvfb x11-apps x11-utils xdotool imagemagick netpbm
   ffmpeg nginx-light pulseaudio
-  libjpeg62-turbo-dev libtiff-dev libpugixml-dev
+  libjpeg62-turbo-dev libgif-dev libtiff-dev libpugixml-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -1,17 +1,21 @@
-// libFuzzer target over the still-picture sources: the first byte picks the source, the rest
-// is the file. Allocations go through hooks that refuse more than a budget, so that huge
-// sides are answered by the sources' own checks rather than by the machine.
+// libFuzzer target over the still-picture sources (seven of them): the first byte picks the
+// source, the second the load flags, the rest is the file; a multi-page TIFF also turns
+// pages. Allocations go through hooks that refuse more than a budget, so that huge sides are
+// answered by the sources' own checks rather than by the machine.
 #include <cstdio>
 #include <cstdlib>
 #include <cstdint>
 #include <cstddef>
+#include <initializer_list>
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/bmp_source.h"
 #include "player/pictures/formats/gif_source.h"
+#include "player/pictures/formats/jpeg_source.h"
 #include "player/pictures/formats/pcx_source.h"
 #include "player/pictures/formats/photocd_source.h"
 #include "player/pictures/formats/pnm_source.h"
+#include "player/pictures/formats/tiff_source.h"
 
 namespace {
 
@@ -31,11 +35,13 @@ int32_t DeleteObject(void* object) {
 }
 
 crv::ImgFmtBase* Make(uint8_t which) {
-  switch (which % 5) {
+  switch (which % 7) {
     case 0: return new crv::ImgFmtBMP;
     case 1: return new crv::ImgFmtPCX;
     case 2: return new crv::ImgFmtGIF;
     case 3: return new crv::ImgFmtPCD;
+    case 5: return new crv::ImgFmtJPG;
+    case 6: return new crv::ImgFmtTIFF;
     default: return new crv::ImgFmtPNM;
   }
 }
@@ -58,7 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   crv::SetCurrentLoadFlags(flags);
   crv::ClearAbort();
   crv::ImgFmtBase* source = Make(data[0]);
-  source->Load(file, flags);
+  const int32_t result = source->Load(file, flags);
+  // A multi-page TIFF: turn to the last page and back to the second through the page loader.
+  crv::tagRDIBIMG& record = source->Record();
+  if (result == crv::kResultOk && record.pageLoader) {
+    for (int32_t page : {record.frameCount - 1, 1}) {
+      std::fseek(file, 0, SEEK_SET);
+      record.pageLoader(file, &record, page);
+    }
+  }
   delete source;
   std::fclose(file);
   return 0;

@@ -1,0 +1,181 @@
+#include "player/pictures/formats/jpeg_source.h"
+
+// jpeglib.h wants size_t and FILE declared first.
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "player/media/source_state.h"
+#include "player/media/stream_file.h"
+#include "player/pictures/formats/picture_reader.h"
+
+// Rows in blue, green, red order come from the library's extended colour spaces.
+#ifndef JCS_EXTENSIONS
+#error "the JPEG library must offer JCS_EXT_BGR (libjpeg-turbo's jpeg62 interface)"
+#endif
+
+namespace crv {
+
+namespace {
+
+constexpr uint32_t kInputBlockBytes = 4096;
+
+// The error manager: a fatal error jumps back into Load instead of ending the process.
+struct ErrorTrap {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JumpBack(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1); }
+void NoOutput(j_common_ptr) {}
+
+// The source manager: the file handle in 4096-byte blocks.
+struct FileSource {
+  jpeg_source_mgr pub;
+  RFileHandle file;
+  bool ended;  // the end-of-image marker was supplied for a file that ended early
+  JOCTET buffer[kInputBlockBytes];
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+  uint32_t got = 0;
+  if (!StreamFileRead(src->file, src->buffer, kInputBlockBytes, &got)) got = 0;
+  if (got == 0) {
+    // A file that ends early gets an end-of-image marker, as the library's file source does.
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->ended = true;
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    got = 2;
+  }
+  src->pub.next_input_byte = src->buffer;
+  src->pub.bytes_in_buffer = got;
+  return TRUE;
+}
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  jpeg_source_mgr* src = cinfo->src;
+  while (count > static_cast<long>(src->bytes_in_buffer)) {
+    count -= static_cast<long>(src->bytes_in_buffer);
+    FillInput(cinfo);
+  }
+  src->next_input_byte += count;
+  src->bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+void AttachSource(jpeg_decompress_struct& cinfo, FileSource& source, RFileHandle file) {
+  source.file = file;
+  source.ended = false;
+  source.pub.init_source = InitSource;
+  source.pub.fill_input_buffer = FillInput;
+  source.pub.skip_input_data = SkipInput;
+  source.pub.resync_to_restart = jpeg_resync_to_restart;
+  source.pub.term_source = TermSource;
+  source.pub.bytes_in_buffer = 0;
+  source.pub.next_input_byte = nullptr;
+  cinfo.src = &source.pub;
+}
+
+// C, M, Y, K as stored: each channel plus K plus one, modulo 256.
+void CmykToBgr(const JSAMPLE* in, uint8_t* out, uint32_t width) {
+  for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
+    const unsigned k = in[3] + 1u;
+    out[0] = static_cast<uint8_t>(in[2] + k);
+    out[1] = static_cast<uint8_t>(in[1] + k);
+    out[2] = static_cast<uint8_t>(in[0] + k);
+  }
+}
+
+// Everything the jump back may leave behind lives here, not in Load's locals.
+struct Decompression {
+  jpeg_decompress_struct cinfo;
+  ErrorTrap trap;
+  FileSource source;
+};
+
+}  // namespace
+
+int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
+  jpeg_read_header(&cinfo, TRUE);
+  const bool cmyk = cinfo.num_components == 4 || cinfo.jpeg_color_space == JCS_CMYK ||
+                    cinfo.jpeg_color_space == JCS_YCCK;
+  const bool grey = !cmyk && cinfo.num_components == 1;
+  // The bitmap's rows are blue, green, red: the library delivers them in that order.
+  cinfo.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+  const uint32_t bits = grey ? 8 : 24;
+  const auto width = static_cast<int32_t>(cinfo.image_width);
+  const auto height = static_cast<int32_t>(cinfo.image_height);
+  if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) return kResultBadData;
+  if (!CreateBitmap(width, height, bits, nullptr, 0, true)) return bits > 24 ? kResultVersion : kResultNoMemory;
+
+  jpeg_start_decompress(&cinfo);
+  const size_t lineBytes = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
+  JSAMPARRAY line = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                               static_cast<JDIMENSION>(lineBytes), 1);
+  const size_t rowBytes = static_cast<size_t>(DibRowBytes(bits, cinfo.output_width));
+  const size_t pixelBytes = static_cast<size_t>(cinfo.output_width) * (bits / 8);
+  const bool singleScan = !jpeg_has_multiple_scans(&cinfo);
+  const auto* source = reinterpret_cast<const FileSource*>(cinfo.src);
+  // A single-scan file that ended early gives only filler once the rows buffered at its end
+  // are out: the rest stays as created rather than decoding up to 65500 empty rows.
+  constexpr JDIMENSION kRowsPastEnd = 64;
+  JDIMENSION endedAt = 0;
+  bool endSeen = false;
+  while (cinfo.output_scanline < cinfo.output_height) {
+    if (LoadAborted()) return kResultAborted;
+    if (singleScan && source->ended && !endSeen) {
+      endSeen = true;
+      endedAt = cinfo.output_scanline;
+    }
+    if (endSeen && cinfo.output_scanline >= endedAt + kRowsPastEnd) break;
+    const auto y = static_cast<int32_t>(cinfo.output_height - 1 - cinfo.output_scanline);
+    jpeg_read_scanlines(&cinfo, line, 1);
+    uint8_t* row = RowBuffer(y);
+    if (!row) continue;
+    if (cmyk)
+      CmykToBgr(line[0], row, cinfo.output_width);
+    else
+      std::memcpy(row, line[0], pixelBytes);
+    std::memset(row + pixelBytes, 0, rowBytes - pixelBytes);
+    PutRow(y);
+  }
+  if (cinfo.output_scanline < cinfo.output_height)
+    jpeg_abort_decompress(&cinfo);
+  else
+    jpeg_finish_decompress(&cinfo);
+
+  char text[48];
+  std::snprintf(text, sizeof text, "Ver.%d.%02d%s", cinfo.JFIF_major_version, cinfo.JFIF_minor_version,
+                cinfo.progressive_mode ? " - progressive" : "");
+  SetInfoText(record_, text);
+  return kResultOk;
+}
+
+int32_t ImgFmtJPG::Load(RFileHandle file, uint32_t) {
+  ClearAbort();
+  HookBuffer block(sizeof(Decompression));  // the 4096-byte input block is part of it
+  if (!block) return kResultNoMemory;
+  auto* d = reinterpret_cast<Decompression*>(block.data());
+  d->cinfo.err = jpeg_std_error(&d->trap.mgr);
+  d->trap.mgr.error_exit = JumpBack;
+  d->trap.mgr.output_message = NoOutput;
+  if (setjmp(d->trap.jump)) {
+    jpeg_destroy_decompress(&d->cinfo);
+    return LoadAborted() ? kResultAborted : kResultBadData;
+  }
+  jpeg_create_decompress(&d->cinfo);
+  AttachSource(d->cinfo, d->source, file);
+  const int32_t result = Decode(d->cinfo);
+  jpeg_destroy_decompress(&d->cinfo);
+  return result;
+}
+
+}  // namespace crv

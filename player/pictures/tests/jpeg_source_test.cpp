@@ -1,0 +1,327 @@
+#include "player/pictures/formats/jpeg_source.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include <jpeglib.h>
+
+#include "player/media/alloc_hooks.h"
+#include "player/media/source_state.h"
+#include "player/pictures/tests/picture_test_files.h"
+
+using namespace crv;
+using namespace crv::testing_support;
+
+namespace {
+
+struct Trap {
+  jpeg_error_mgr mgr;
+  std::jmp_buf jump;
+};
+void TrapExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<Trap*>(cinfo->err)->jump, 1); }
+
+// A gradient compressed by the library itself, so that these cases run under Wine too.
+std::vector<uint8_t> EncodeGradient(int width, int height, bool progressive) {
+  std::vector<uint8_t> rgb(size_t(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+      p[0] = uint8_t(x * 7), p[1] = uint8_t(y * 9), p[2] = uint8_t(200 - x * 3);
+    }
+  jpeg_compress_struct cinfo;
+  Trap trap;
+  cinfo.err = jpeg_std_error(&trap.mgr);
+  trap.mgr.error_exit = TrapExit;
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  if (setjmp(trap.jump)) {
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return {};
+  }
+  jpeg_create_compress(&cinfo);
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 85, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = &rgb[size_t(cinfo.next_scanline) * width * 3];
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<uint8_t> bytes(out, out + size);
+  std::free(out);
+  return bytes;
+}
+
+// The library's own decoding of a file in memory, as RGB (grey expanded to three equal
+// samples).
+Rgb DecodeRgb(const std::vector<uint8_t>& bytes) {
+  jpeg_decompress_struct dinfo;
+  Trap trap;
+  dinfo.err = jpeg_std_error(&trap.mgr);
+  trap.mgr.error_exit = TrapExit;
+  Rgb want;
+  if (setjmp(trap.jump)) {
+    jpeg_destroy_decompress(&dinfo);
+    return {};
+  }
+  jpeg_create_decompress(&dinfo);
+  jpeg_mem_src(&dinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&dinfo, TRUE);
+  const bool grey = dinfo.num_components == 1;
+  dinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_start_decompress(&dinfo);
+  want.width = static_cast<int32_t>(dinfo.output_width);
+  want.height = static_cast<int32_t>(dinfo.output_height);
+  want.pixels.resize(size_t(want.width) * want.height * 3);
+  std::vector<uint8_t> line(size_t(want.width) * 3);
+  while (dinfo.output_scanline < dinfo.output_height) {
+    uint8_t* out = &want.pixels[size_t(dinfo.output_scanline) * want.width * 3];
+    JSAMPROW row = line.data();
+    jpeg_read_scanlines(&dinfo, &row, 1);
+    for (int32_t x = 0; x < want.width; ++x)
+      for (int c = 0; c < 3; ++c) out[x * 3 + c] = grey ? line[size_t(x)] : line[size_t(x) * 3 + c];
+  }
+  jpeg_finish_decompress(&dinfo);
+  jpeg_destroy_decompress(&dinfo);
+  return want;
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string Info(const ImgFmtBase& source) { return std::u16string(source.Record().infoText); }
+
+class JpegWrittenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveConvert()) GTEST_SKIP() << "convert is missing";
+  }
+};
+
+// Baseline and progressive colour pictures of odd and even sizes that ImageMagick writes,
+// pixel for pixel against the library's own decoding of the same file; the info text names
+// the JFIF version and the progressive mode.
+TEST_F(JpegWrittenTest, ColourBaselineAndProgressive) {
+  for (const char* size : {"70x46", "69x45"}) {
+    for (bool progressive : {false, true}) {
+      const std::string file = std::string(progressive ? "prog-" : "base-") + size + ".jpg";
+      ASSERT_TRUE(Convert(std::string("rose: -crop ") + size + "+0+0 +repage -quality 90 " +
+                          (progressive ? "-interlace JPEG " : "-interlace none ") + file));
+      ImgFmtJPG source;
+      ASSERT_EQ(kResultOk, LoadWith(source, Path(file))) << file;
+      EXPECT_EQ(24, source.Record().info->bitCount);
+      ExpectSamePicture(DecodeRgb(ReadWholeFile(Path(file))), RecordRgb(source.Record()), file);
+      EXPECT_EQ(progressive ? u"Ver.1.01 - progressive" : u"Ver.1.01", Info(source)) << file;
+    }
+  }
+}
+
+// A grey JPEG is an 8-bit bitmap whose palette is the grey ramp.
+TEST_F(JpegWrittenTest, GreyIsEightBitsWithRamp) {
+  ASSERT_TRUE(Convert("rose: -colorspace Gray -type Grayscale grey.jpg"));
+  ImgFmtJPG source;
+  ASSERT_EQ(kResultOk, LoadWith(source, Path("grey.jpg")));
+  ASSERT_EQ(8, source.Record().info->bitCount);
+  const RRgbQuad* palette = ColourTable(source.Record().info);
+  for (int i = 0; i < 256; ++i) {
+    ASSERT_EQ(i, palette[i].red) << i;
+    ASSERT_EQ(i, palette[i].green) << i;
+    ASSERT_EQ(i, palette[i].blue) << i;
+  }
+  EXPECT_EQ(u"Ver.1.01", Info(source));
+  ExpectSamePicture(DecodeRgb(ReadWholeFile(Path("grey.jpg"))), RecordRgb(source.Record()), "grey");
+}
+
+// The stored C, M, Y, K samples of a JPEG, decoded by the library directly.
+std::vector<uint8_t> StoredCmyk(const std::vector<uint8_t>& bytes, int& width, int& height) {
+  jpeg_decompress_struct cinfo;
+  Trap trap;
+  cinfo.err = jpeg_std_error(&trap.mgr);
+  trap.mgr.error_exit = TrapExit;
+  std::vector<uint8_t> out;
+  if (setjmp(trap.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return {};
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_CMYK;
+  jpeg_start_decompress(&cinfo);
+  width = static_cast<int>(cinfo.output_width);
+  height = static_cast<int>(cinfo.output_height);
+  out.resize(static_cast<size_t>(width) * height * 4);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = &out[static_cast<size_t>(cinfo.output_scanline) * width * 4];
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return out;
+}
+
+// CMYK becomes 24 bits: each of red, green, blue is C, M or Y plus K plus one, modulo 256.
+TEST_F(JpegWrittenTest, CmykRule) {
+  ASSERT_TRUE(Convert("rose: -colorspace CMYK cmyk.jpg"));
+  int width = 0, height = 0;
+  const std::vector<uint8_t> cmyk = StoredCmyk(ReadWholeFile(Path("cmyk.jpg")), width, height);
+  ASSERT_FALSE(cmyk.empty());
+  ImgFmtJPG source;
+  ASSERT_EQ(kResultOk, LoadWith(source, Path("cmyk.jpg")));
+  ASSERT_EQ(24, source.Record().info->bitCount);
+  const Rgb got = RecordRgb(source.Record());
+  ASSERT_EQ(width, got.width);
+  ASSERT_EQ(height, got.height);
+  for (size_t p = 0; p < static_cast<size_t>(width) * height; ++p) {
+    const uint8_t* s = &cmyk[p * 4];
+    for (int c = 0; c < 3; ++c)
+      ASSERT_EQ(uint8_t(s[c] + s[3] + 1), got.pixels[p * 3 + c]) << "pixel " << p << " channel " << c;
+  }
+}
+
+// A large picture asked for at screen size is decoded straight into a smaller bitmap.
+TEST_F(JpegWrittenTest, LargePictureIsReducedWhileDecoding) {
+  ASSERT_TRUE(Convert("rose: -resize 2400x1600! big.jpg"));
+  ImgFmtJPG full, reduced;
+  ASSERT_EQ(kResultOk, LoadWith(full, Path("big.jpg"), 0));
+  EXPECT_EQ(2400, full.Record().info->width);
+  ASSERT_EQ(kResultOk, LoadWith(reduced, Path("big.jpg"), 4));
+  EXPECT_TRUE(reduced.IsReduced());
+  EXPECT_LT(reduced.Record().info->width, 2400);
+  EXPECT_GT(reduced.Record().info->width, 0);
+}
+
+// Garbage is corrupt data; cuts of a real file end early but never crash: a cut inside the
+// headers is corrupt, a cut inside the scan is the picture so far.
+TEST_F(JpegWrittenTest, HostileAndTruncatedFiles) {
+  ASSERT_TRUE(Convert("rose: cut.jpg"));
+  const std::vector<uint8_t> whole = ReadWholeFile(Path("cut.jpg"));
+  for (size_t keep : {size_t{0}, size_t{2}, size_t{20}, size_t{150}, whole.size() / 2, whole.size() - 3}) {
+    WriteFile(Path("cut-part.jpg"), std::vector<uint8_t>(whole.begin(), whole.begin() + keep));
+    ImgFmtJPG source;
+    const int32_t result = LoadWith(source, Path("cut-part.jpg"));
+    EXPECT_TRUE(result == kResultOk || result == kResultBadData) << keep << ": " << result;
+    if (keep < 100) {
+      EXPECT_EQ(kResultBadData, result) << keep;
+    }
+    if (keep >= whole.size() / 2) {
+      EXPECT_EQ(kResultOk, result) << keep;
+    }
+  }
+  // Flipped bytes all through the data.
+  std::vector<uint8_t> noisy = whole;
+  for (size_t i = 0; i < noisy.size(); i += 7) noisy[i] ^= 0x5A;
+  WriteFile(Path("noisy.jpg"), noisy);
+  ImgFmtJPG source;
+  const int32_t result = LoadWith(source, Path("noisy.jpg"));
+  EXPECT_TRUE(result == kResultOk || result == kResultBadData) << result;
+}
+
+}  // namespace
+
+
+// Our rows are the library's own RGB decoding, in blue, green, red order and bottom-up.
+TEST(JpegSourceTest, MatchesTheLibrarysOwnDecoding) {
+  for (bool progressive : {false, true}) {
+    const std::vector<uint8_t> bytes = EncodeGradient(37, 29, progressive);
+    ASSERT_FALSE(bytes.empty());
+    WriteFile(Path("own.jpg"), bytes);
+    ImgFmtJPG source;
+    ASSERT_EQ(kResultOk, LoadWith(source, Path("own.jpg")));
+    EXPECT_EQ(progressive ? u"Ver.1.01 - progressive" : u"Ver.1.01", Info(source));
+    ExpectSamePicture(DecodeRgb(bytes), RecordRgb(source.Record()), "own");
+  }
+}
+
+// Raising the abort flag when the bitmap is made: the first row sees it.
+namespace {
+void* AbortingCreateDib(void* dc, const void* info, uint32_t usage, void** bits, void* section, uint32_t offset) {
+  AbortFlag().store(1);
+  return PlatformCreateDib(dc, info, usage, bits, section, offset);
+}
+}  // namespace
+
+TEST(JpegSourceTest, AbortBetweenRowsGives15) {
+  WriteFile(Path("abort.jpg"), EncodeGradient(40, 30, false));
+  AllocHooks hooks;
+  hooks.createDib = AbortingCreateDib;
+  InstallAllocHooks(hooks);
+  ImgFmtJPG source;
+  const int32_t result = LoadWith(source, Path("abort.jpg"));
+  InstallAllocHooks(AllocHooks{});
+  ClearAbort();
+  EXPECT_EQ(kResultAborted, result);
+}
+
+// The version comes from the JFIF marker: major, then the minor with two digits.
+TEST(JpegSourceTest, InfoTextNamesTheJfifVersion) {
+  std::vector<uint8_t> bytes = EncodeGradient(16, 16, false);
+  // FF D8, then APP0: FF E0, length, "JFIF\0", major, minor.
+  ASSERT_EQ(0xE0, bytes[3]);
+  ASSERT_EQ('J', bytes[6]);
+  bytes[11] = 1;
+  bytes[12] = 2;
+  WriteFile(Path("jfif102.jpg"), bytes);
+  ImgFmtJPG source;
+  ASSERT_EQ(kResultOk, LoadWith(source, Path("jfif102.jpg")));
+  EXPECT_EQ(u"Ver.1.02", Info(source));
+}
+
+TEST(JpegSourceTest, NotAJpegIsCorrupt) {
+  WriteFile(Path("text.jpg"), std::vector<uint8_t>(5000, 'x'));
+  ImgFmtJPG source;
+  EXPECT_EQ(kResultBadData, LoadWith(source, Path("text.jpg")));
+}
+
+// A header that claims 65000 x 65000 over a few bytes of scan ends quickly: the decoded rows
+// stay, the rows past the end of the file stay as created.
+TEST(JpegSourceTest, ShortScanUnderHugeHeaderStopsAtTheEnd) {
+  std::vector<uint8_t> bytes = EncodeGradient(64, 64, false);
+  // Set the frame's sides (the SOF0 marker: FF C0, length, precision, height, width).
+  size_t sof = 0;
+  for (size_t i = 2; i + 9 < bytes.size(); ++i)
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+      sof = i;
+      break;
+    }
+  ASSERT_NE(0u, sof);
+  for (int k : {5, 6, 7, 8}) bytes[sof + k] = k % 2 ? 0xFD : 0xE8;  // 65000 both ways
+  bytes.resize(bytes.size() - 2);                                 // and no end marker
+  WriteFile(Path("huge.jpg"), bytes);
+  ImgFmtJPG source;
+  ASSERT_EQ(kResultOk, LoadWith(source, Path("huge.jpg"), 4));
+  const tagRDIBIMG& record = source.Record();
+  ASSERT_NE(nullptr, record.info);
+  EXPECT_TRUE(source.IsReduced());
+  // The top row holds decoded rows; the bottom row was never reached.
+  const uint64_t row = DibRowBytes(24, record.info->width);
+  EXPECT_NE(0, record.pixels[row * (record.info->height - 1)]);
+  EXPECT_EQ(0, record.pixels[0]);
+}
+
+// A complete picture whose end marker is missing keeps every row.
+TEST(JpegSourceTest, MissingEndMarkerKeepsTheLastRows) {
+  std::vector<uint8_t> bytes = EncodeGradient(70, 46, false);
+  WriteFile(Path("noend-src.jpg"), bytes);
+  ASSERT_EQ(0xD9, bytes.back());
+  bytes.resize(bytes.size() - 2);
+  WriteFile(Path("noend.jpg"), bytes);
+  ImgFmtJPG whole, cut;
+  ASSERT_EQ(kResultOk, LoadWith(whole, Path("noend-src.jpg")));
+  ASSERT_EQ(kResultOk, LoadWith(cut, Path("noend.jpg")));
+  ExpectSamePicture(RecordRgb(whole.Record()), RecordRgb(cut.Record()), "no end marker");
+}
