@@ -19,7 +19,7 @@ expect_field() {  # file key value
   [ "$got" = "$3" ] || fail "$1: $2 is '$got', expected '$3'"
 }
 
-# FILE [REFERENCE-SPEC] [TOOL-ARGS...]: the tool's pixels against ImageMagick's.
+# FILE REFERENCE [TOOL-ARGS...]: the tool's pixels against ImageMagick's decoding of REFERENCE.
 same_picture() {
   local name=$1 ref=$2
   shift 2
