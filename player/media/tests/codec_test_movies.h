@@ -45,4 +45,20 @@ bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* 
 // Bytes of a 5-6-5 / 24-bit frame that differ; for reporting.
 size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// Appends channel 0 of a decoded sound frame (16-bit or 8-bit offset binary, packed or
+// planar) as 16-bit samples; false for another sample format.
+inline bool AppendFirstChannel(const AVFrame* f, std::vector<int16_t>* out) {
+  const int channels = f->ch_layout.nb_channels;
+  for (int i = 0; i < f->nb_samples; ++i) {
+    switch (f->format) {
+      case AV_SAMPLE_FMT_S16: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i * channels]); break;
+      case AV_SAMPLE_FMT_S16P: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i]); break;
+      case AV_SAMPLE_FMT_U8: out->push_back(static_cast<int16_t>((f->data[0][i * channels] - 128) * 256)); break;
+      case AV_SAMPLE_FMT_U8P: out->push_back(static_cast<int16_t>((f->data[0][i] - 128) * 256)); break;
+      default: return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace crv::test

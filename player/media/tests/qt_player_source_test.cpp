@@ -38,6 +38,7 @@ namespace crv {
 namespace {
 
 using test::Bytes;
+using test::AppendFirstChannel;
 
 // ---- Stand-in devices -------------------------------------------------------------------------
 
@@ -170,20 +171,6 @@ struct StreamReference {
   std::vector<int16_t> audio;
   std::vector<int64_t> video_ms;
 };
-
-bool AppendFirstChannel(const AVFrame* f, std::vector<int16_t>* out) {
-  const int channels = f->ch_layout.nb_channels;
-  for (int i = 0; i < f->nb_samples; ++i) {
-    switch (f->format) {
-      case AV_SAMPLE_FMT_S16: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i * channels]); break;
-      case AV_SAMPLE_FMT_S16P: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i]); break;
-      case AV_SAMPLE_FMT_U8: out->push_back(static_cast<int16_t>((f->data[0][i * channels] - 128) * 256)); break;
-      case AV_SAMPLE_FMT_U8P: out->push_back(static_cast<int16_t>((f->data[0][i] - 128) * 256)); break;
-      default: return false;
-    }
-  }
-  return true;
-}
 
 bool ReadStreamReference(const std::string& path, StreamReference* ref) {
   AVFormatContext* format = nullptr;

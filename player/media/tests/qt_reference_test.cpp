@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "player/media/qt_file.h"
+#include "player/media/tests/codec_test_movies.h"
 #include "player/media/tests/qt_builder.h"
 
 extern "C" {
@@ -24,6 +25,8 @@ extern "C" {
 
 namespace crv {
 namespace {
+
+using test::AppendFirstChannel;
 
 // This process's own folder, removed when it ends.
 char g_movie_dir[] = "/tmp/crv_qt_movies_XXXXXX";
@@ -60,21 +63,6 @@ struct Reference {
   int rate = 0;
   std::vector<int16_t> audio;  // first channel
 };
-
-// Appends channel 0 of a decoded frame as 16-bit samples.
-bool AppendFirstChannel(const AVFrame* f, std::vector<int16_t>* out) {
-  const int channels = f->ch_layout.nb_channels;
-  for (int i = 0; i < f->nb_samples; ++i) {
-    switch (f->format) {
-      case AV_SAMPLE_FMT_S16: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i * channels]); break;
-      case AV_SAMPLE_FMT_S16P: out->push_back(reinterpret_cast<const int16_t*>(f->data[0])[i]); break;
-      case AV_SAMPLE_FMT_U8: out->push_back(static_cast<int16_t>((f->data[0][i * channels] - 128) * 256)); break;
-      case AV_SAMPLE_FMT_U8P: out->push_back(static_cast<int16_t>((f->data[0][i] - 128) * 256)); break;
-      default: return false;
-    }
-  }
-  return true;
-}
 
 bool ReadReference(const std::string& path, Reference* ref) {
   AVFormatContext* format = nullptr;
