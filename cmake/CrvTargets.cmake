@@ -24,5 +24,5 @@ function(crv_add_library name)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
 endfunction()
 
-add_library(crv_test_main INTERFACE)
-target_link_libraries(crv_test_main INTERFACE GTest::gtest_main GTest::gtest)
+add_library(crv_test_main STATIC ${CMAKE_SOURCE_DIR}/tools/tests/test_main.cpp)
+target_link_libraries(crv_test_main PUBLIC GTest::gtest)

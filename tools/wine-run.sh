@@ -44,6 +44,14 @@ err=$out.err
 trap 'rm -f "$out" "$err"' EXIT
 "$wine" "$@" >"$out" 2>"$err"
 rc=$?
+# A failure without a single byte of output is Wine not getting the program started (now and
+# then a fresh process dies while the loader sets up); the test programs print as soon as they
+# run. That gets one more start, said on stderr, so a real failure still shows as one.
+if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: '$1' ended with $rc before printing anything; starting it once more" >&2
+  "$wine" "$@" >"$out" 2>"$err"
+  rc=$?
+fi
 cat "$out"
 cat "$err" >&2
 exit "$rc"
