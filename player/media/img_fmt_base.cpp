@@ -159,14 +159,25 @@ bool ImgFmtBase::SetUpMaps(int32_t targetWidth, int32_t targetHeight) {
   return true;
 }
 
-bool ImgFmtBase::CreateBitmap(int32_t width, int32_t height, uint32_t bits, const RRgbQuad* palette,
-                              uint32_t paletteCount, bool fitToScreen, void* dc) {
+bool ImgFmtBase::StartBitmap(int32_t width, int32_t height, uint32_t bits) {
   ReleaseBitmap();
   sourceWidth_ = sourceHeight_ = 0;
   if (!ValidPicture(width, height, bits)) return false;
   sourceWidth_ = width;
   sourceHeight_ = height;
+  return true;
+}
 
+bool ImgFmtBase::MakeBoxDib(FitBox box, uint32_t bits, const RRgbQuad* palette, uint32_t paletteCount, void* dc) {
+  if (!MakeDib(box.width, box.height, bits, palette, paletteCount, dc)) return false;
+  if (SetUpMaps(box.width, box.height)) return true;
+  ReleaseBitmap();
+  return false;
+}
+
+bool ImgFmtBase::CreateBitmap(int32_t width, int32_t height, uint32_t bits, const RRgbQuad* palette,
+                              uint32_t paletteCount, bool fitToScreen, void* dc) {
+  if (!StartBitmap(width, height, bits)) return false;
   bool fullTried = false;
   auto tryFull = [&] {
     if (fullTried) return false;
@@ -174,13 +185,7 @@ bool ImgFmtBase::CreateBitmap(int32_t width, int32_t height, uint32_t bits, cons
     return MakeDib(width, height, bits, palette, paletteCount, dc);
   };
   // A box is never larger than the picture, so one that is not narrower is the full size.
-  auto tryBox = [&](FitBox box) {
-    if (box.width >= width) return tryFull();
-    if (!MakeDib(box.width, box.height, bits, palette, paletteCount, dc)) return false;
-    if (SetUpMaps(box.width, box.height)) return true;
-    ReleaseBitmap();
-    return false;
-  };
+  auto tryBox = [&](FitBox box) { return box.width >= width ? tryFull() : MakeBoxDib(box, bits, palette, paletteCount, dc); };
   const ScreenSize screen = CurrentScreenSize();
   auto box = [&](int k) { return FitToScreenBox(width, height, k, screen.width, screen.height); };
   // Twice the screen first, then the screen; the first bitmap made wins.
@@ -192,6 +197,23 @@ bool ImgFmtBase::CreateBitmap(int32_t width, int32_t height, uint32_t bits, cons
   if (flags & (kLoadFitScreen | kLoadFitTwiceScreen)) return tryBox(box(flags & kLoadFitTwiceScreen ? 2 : 1));
   if (flags & kLoadReduceLarge) return reduceLarge();
   return tryFull() || reduceLarge();
+}
+
+FitBox ImgFmtBase::FirstFitBox(int32_t width, int32_t height, uint32_t bits) const {
+  const uint32_t flags = CurrentLoadFlags();
+  const FitBox full{width, height};
+  if (bits < 8 || (flags & kLoadNeverReduce) || !(flags & (kLoadReduceLarge | kLoadFitScreen | kLoadFitTwiceScreen)))
+    return full;
+  const int k = (flags & kLoadFitScreen) && !(flags & kLoadFitTwiceScreen) ? 1 : 2;
+  const ScreenSize screen = CurrentScreenSize();
+  const FitBox box = FitToScreenBox(width, height, k, screen.width, screen.height);
+  return box.width >= width ? full : box;
+}
+
+bool ImgFmtBase::CreateBitmapInBox(int32_t width, int32_t height, uint32_t bits, FitBox box) {
+  if (!StartBitmap(width, height, bits)) return false;
+  if (box.width >= width && box.height >= height) return MakeDib(width, height, bits, nullptr, 0, nullptr);
+  return MakeBoxDib({std::min(box.width, width), std::min(box.height, height)}, bits, nullptr, 0, nullptr);
 }
 
 uint64_t ImgFmtBase::SourceRowBytes() const {

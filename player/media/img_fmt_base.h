@@ -71,6 +71,15 @@ class ImgFmtBase {
   bool CreateBitmap(int32_t width, int32_t height, uint32_t bitsPerPixel, const RRgbQuad* palette = nullptr,
                     uint32_t paletteCount = 0, bool fitToScreen = false, void* dc = nullptr);
 
+  // The box CreateBitmap(width, height, bits, ..., fitToScreen = true) tries first under the
+  // current load flags, or width x height when it starts at the full size. A source that can
+  // decode at a fraction of the size (JPEG's DCT scaling) decodes at the smallest fraction
+  // that still covers this box and makes its bitmap with CreateBitmapInBox.
+  FitBox FirstFitBox(int32_t width, int32_t height, uint32_t bitsPerPixel) const;
+  // A bitmap of `box` fed by rows of width x height through the maps (IsReduced), or of the
+  // full size when the box is not narrower than width. No palette; false leaves no bitmap.
+  bool CreateBitmapInBox(int32_t width, int32_t height, uint32_t bitsPerPixel, FitBox box);
+
   // Row placement, by full-size bitmap row y (memory order, 0 = bottom row): a source
   // decodes row y into RowBuffer(y) (the row buffer of a reduced bitmap, else the bitmap's
   // own row) and then calls PutRow(y), which places a reduced row on its target row.
@@ -105,6 +114,11 @@ class ImgFmtBase {
  private:
   bool MakeDib(int32_t width, int32_t height, uint32_t bitsPerPixel, const RRgbQuad* palette, uint32_t paletteCount,
                void* dc);
+  // Releases the bitmap and takes width x height as the size rows arrive in; false for a
+  // size no bitmap can have.
+  bool StartBitmap(int32_t width, int32_t height, uint32_t bitsPerPixel);
+  // A bitmap of the box with the maps from the source size; nothing when either fails.
+  bool MakeBoxDib(FitBox box, uint32_t bitsPerPixel, const RRgbQuad* palette, uint32_t paletteCount, void* dc);
   bool SetUpMaps(int32_t targetWidth, int32_t targetHeight);
   void FreeMaps();
   void ReleaseBitmap();

@@ -103,6 +103,26 @@ struct Decompression {
 
 }  // namespace
 
+bool ImgFmtJPG::CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits) {
+  const auto width = static_cast<int32_t>(cinfo.image_width);
+  const auto height = static_cast<int32_t>(cinfo.image_height);
+  const FitBox box = FirstFitBox(width, height, bits);
+  if (box.width >= width) return false;
+  // The library scales by M/8 inside the inverse DCT, far cheaper than decoding every pixel
+  // and dropping most of them; the smallest M whose picture still covers the box.
+  for (unsigned num = 1; num < 8; ++num) {
+    cinfo.scale_num = num;
+    cinfo.scale_denom = 8;
+    jpeg_calc_output_dimensions(&cinfo);
+    const auto w = static_cast<int32_t>(cinfo.output_width), h = static_cast<int32_t>(cinfo.output_height);
+    if (w < box.width || h < box.height) continue;
+    if (CreateBitmapInBox(w, h, bits, box)) return true;
+    break;
+  }
+  cinfo.scale_num = cinfo.scale_denom = 1;
+  return false;
+}
+
 int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
   jpeg_read_header(&cinfo, TRUE);
   const bool cmyk = cinfo.num_components == 4 || cinfo.jpeg_color_space == JCS_CMYK ||
@@ -114,7 +134,8 @@ int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
   const auto width = static_cast<int32_t>(cinfo.image_width);
   const auto height = static_cast<int32_t>(cinfo.image_height);
   if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) return kResultBadData;
-  if (!CreateBitmap(width, height, bits, nullptr, 0, true)) return bits > 24 ? kResultVersion : kResultNoMemory;
+  if (!CreateScaledBitmap(cinfo, bits) && !CreateBitmap(width, height, bits, nullptr, 0, true))
+    return bits > 24 ? kResultVersion : kResultNoMemory;
 
   jpeg_start_decompress(&cinfo);
   const size_t lineBytes = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
@@ -137,13 +158,12 @@ int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
     }
     if (endSeen && cinfo.output_scanline >= endedAt + kRowsPastEnd) break;
     const auto y = static_cast<int32_t>(cinfo.output_height - 1 - cinfo.output_scanline);
-    jpeg_read_scanlines(&cinfo, line, 1);
     uint8_t* row = RowBuffer(y);
+    // Colour and grey rows are decoded in place; CMYK goes through the line.
+    JSAMPROW into = row && !cmyk ? row : line[0];
+    jpeg_read_scanlines(&cinfo, &into, 1);
     if (!row) continue;
-    if (cmyk)
-      CmykToBgr(line[0], row, cinfo.output_width);
-    else
-      std::memcpy(row, line[0], pixelBytes);
+    if (cmyk) CmykToBgr(line[0], row, cinfo.output_width);
     std::memset(row + pixelBytes, 0, rowBytes - pixelBytes);
     PutRow(y);
   }

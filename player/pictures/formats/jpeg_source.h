@@ -13,6 +13,9 @@ class ImgFmtJPG : public ImgFmtBase {
 
  private:
   int32_t Decode(jpeg_decompress_struct& cinfo);
+  // A bitmap fitted as the load flags ask, fed by the library's scaled-down decoding; false
+  // (the scale left at 1) when the picture is not reduced or that bitmap cannot be made.
+  bool CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits);
 };
 
 }  // namespace crv

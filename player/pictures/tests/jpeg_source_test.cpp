@@ -67,7 +67,7 @@ std::vector<uint8_t> EncodeGradient(int width, int height, bool progressive) {
 
 // The library's own decoding of a file in memory, as RGB (grey expanded to three equal
 // samples).
-Rgb DecodeRgb(const std::vector<uint8_t>& bytes) {
+Rgb DecodeRgb(const std::vector<uint8_t>& bytes, unsigned scaleEighths = 8) {
   jpeg_decompress_struct dinfo;
   Trap trap;
   dinfo.err = jpeg_std_error(&trap.mgr);
@@ -82,6 +82,8 @@ Rgb DecodeRgb(const std::vector<uint8_t>& bytes) {
   jpeg_read_header(&dinfo, TRUE);
   const bool grey = dinfo.num_components == 1;
   dinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  dinfo.scale_num = scaleEighths;
+  dinfo.scale_denom = 8;
   jpeg_start_decompress(&dinfo);
   want.width = static_cast<int32_t>(dinfo.output_width);
   want.height = static_cast<int32_t>(dinfo.output_height);
@@ -193,16 +195,57 @@ TEST_F(JpegWrittenTest, CmykRule) {
   }
 }
 
-// A large picture asked for at screen size is decoded straight into a smaller bitmap.
-TEST_F(JpegWrittenTest, LargePictureIsReducedWhileDecoding) {
-  ASSERT_TRUE(Convert("rose: -resize 2400x1600! big.jpg"));
-  ImgFmtJPG full, reduced;
+// The reduced picture as the base places rows into it: target pixel (x, y) is source pixel
+// (column map[x], the source row placed onto y last). The maps count rows bottom-up in memory
+// order and the rows arrive top-down, so the lowest memory row mapped onto y stays.
+Rgb PlacedLikeTheMaps(const Rgb& source, const ImgFmtBase& reduced) {
+  Rgb out;
+  out.width = reduced.Record().info->width;
+  out.height = reduced.Record().info->height;
+  out.pixels.resize(size_t(out.width) * out.height * 3);
+  std::vector<int32_t> lastRow(size_t(out.height), 0);
+  for (int32_t y = reduced.SourceHeight() - 1; y >= 0; --y) lastRow[size_t(reduced.RowMap()[y])] = y;
+  for (int32_t ty = 0; ty < out.height; ++ty) {
+    const int32_t sy = source.height - 1 - lastRow[size_t(out.height - 1 - ty)];
+    for (int32_t tx = 0; tx < out.width; ++tx)
+      for (int c = 0; c < 3; ++c)
+        out.pixels[(size_t(ty) * out.width + tx) * 3 + c] =
+            source.pixels[(size_t(sy) * source.width + size_t(reduced.ColumnMap()[tx])) * 3 + c];
+  }
+  return out;
+}
+
+// A large picture asked for at the screen or twice the screen is decoded by the library at
+// the smallest eighth that covers the box, then placed into a bitmap of exactly the box.
+TEST_F(JpegWrittenTest, LargePictureIsDecodedScaledIntoTheBox) {
+  ASSERT_TRUE(Convert("rose: -resize 2400x1600! -sampling-factor 2x2 big.jpg"));
+  const std::vector<uint8_t> bytes = ReadWholeFile(Path("big.jpg"));
+  OverrideScreenSize(240, 320);
+  ImgFmtJPG full;
   ASSERT_EQ(kResultOk, LoadWith(full, Path("big.jpg"), 0));
   EXPECT_EQ(2400, full.Record().info->width);
-  ASSERT_EQ(kResultOk, LoadWith(reduced, Path("big.jpg"), 4));
-  EXPECT_TRUE(reduced.IsReduced());
-  EXPECT_LT(reduced.Record().info->width, 2400);
-  EXPECT_GT(reduced.Record().info->width, 0);
+  EXPECT_FALSE(full.IsReduced());
+  struct Case {
+    uint32_t flags;
+    int k;
+    unsigned eighths;  // 2400 x 1600 into 320 x 213 needs 600 x 400; into 640 x 426, 900 x 600
+  };
+  for (const Case c : {Case{4, 1, 2}, Case{8, 2, 3}, Case{2, 2, 3}}) {
+    ImgFmtJPG reduced;
+    ASSERT_EQ(kResultOk, LoadWith(reduced, Path("big.jpg"), c.flags));
+    const FitBox box = FitToScreenBox(2400, 1600, c.k, 240, 320);
+    ASSERT_TRUE(reduced.IsReduced()) << c.flags;
+    EXPECT_EQ(box.width, reduced.Record().info->width) << c.flags;
+    EXPECT_EQ(box.height, reduced.Record().info->height) << c.flags;
+    EXPECT_EQ(int32_t(2400 * c.eighths / 8), reduced.SourceWidth()) << c.flags;
+    const Rgb scaled = DecodeRgb(bytes, c.eighths);
+    ExpectSamePicture(PlacedLikeTheMaps(scaled, reduced), RecordRgb(reduced.Record()), "flags " + std::to_string(c.flags));
+  }
+  // Never reduced: the full picture.
+  ImgFmtJPG never;
+  ASSERT_EQ(kResultOk, LoadWith(never, Path("big.jpg"), 4 | 16));
+  EXPECT_EQ(2400, never.Record().info->width);
+  OverrideScreenSize(0, 0);
 }
 
 // Garbage is corrupt data; cuts of a real file end early but never crash: a cut inside the
