@@ -1,5 +1,6 @@
 #include "player/pictures/formats/gif_source.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include "player/media/source_state.h"
@@ -11,39 +12,41 @@ namespace {
 
 constexpr int kMaxCodes = 4096;  // 12-bit codes
 
-// The bytes of an image's data sub-blocks, one after another; the terminator ends them.
+// The bytes of an image's data sub-blocks, one after another; the terminator ends them. A
+// sub-block is read whole, so the bytes within it cost no call.
 class SubBlocks {
  public:
   explicit SubBlocks(PictureReader& in) : in_(in) {}
   int Byte() {
-    while (left_ == 0) {
-      if (done_) return -1;
-      if (LoadAborted()) {
-        aborted_ = true;
-        return -1;
-      }
-      const int length = in_.Byte();
-      if (length <= 0) {
-        done_ = true;
-        return -1;
-      }
-      left_ = length;
-    }
-    --left_;
-    const int b = in_.Byte();
-    if (b < 0) done_ = true;
-    return b;
+    if (next_ == end_ && !NextBlock()) return -1;
+    return block_[next_++];
   }
   // Skips what is left, up to and with the terminator.
   void Drain() {
-    while (Byte() >= 0) {
-    }
+    while (NextBlock()) next_ = end_;
   }
   bool Aborted() const { return aborted_; }
 
  private:
+  bool NextBlock() {
+    if (done_) return false;
+    if (LoadAborted()) {
+      aborted_ = true;
+      done_ = true;
+      return false;
+    }
+    const int length = in_.Byte();
+    // A block cut short by the end of the file still gives the bytes that are there.
+    const size_t got = length > 0 ? in_.Read(block_, static_cast<size_t>(length)) : 0;
+    if (length <= 0 || got < static_cast<size_t>(length)) done_ = true;
+    next_ = 0;
+    end_ = got;
+    return got > 0;
+  }
+
   PictureReader& in_;
-  int left_ = 0;
+  uint8_t block_[255];
+  size_t next_ = 0, end_ = 0;
   bool done_ = false;
   bool aborted_ = false;
 };
@@ -80,17 +83,28 @@ int32_t DecodeLzw(PictureReader& in, uint8_t* pixels, int32_t width, int32_t hei
   uint32_t bits = 0;
   int bitCount = 0;
   const auto rowBytes = static_cast<size_t>(DibRowBytes(8, static_cast<uint64_t>(width)));
-  const int64_t total = int64_t{width} * height;
-  int64_t written = 0;
-  uint8_t* row = nullptr;
-  auto emit = [&](uint8_t value) {
-    const int32_t x = static_cast<int32_t>(written % width);
-    if (x == 0) row = pixels + static_cast<size_t>(height - 1 - RowOf(static_cast<int32_t>(written / width), height, interlaced)) * rowBytes;
-    row[x] = value;
-    ++written;
+  // The row being written (decoded row `y`, filled up to `x`); null once every row is full.
+  int32_t x = 0, y = 0;
+  auto rowStart = [&](int32_t i) {
+    return pixels + static_cast<size_t>(height - 1 - RowOf(i, height, interlaced)) * rowBytes;
+  };
+  uint8_t* row = rowStart(0);
+  // Writes the `depth` bytes on the stack, last pushed first, a row's stretch at a time.
+  auto emitStack = [&](int depth) {
+    while (depth > 0 && row) {
+      const int n = std::min(depth, width - x);
+      const uint8_t* from = t.stack + depth;
+      for (int k = 0; k < n; ++k) row[x + k] = *--from;
+      depth -= n;
+      x += n;
+      if (x == width) {
+        x = 0;
+        row = ++y < height ? rowStart(y) : nullptr;
+      }
+    }
   };
   int32_t result = kResultOk;
-  while (written < total) {
+  while (row) {
     while (bitCount < codeSize) {
       const int b = data.Byte();
       if (b < 0) return data.Aborted() ? kResultAborted : kResultOk;
@@ -113,7 +127,8 @@ int32_t DecodeLzw(PictureReader& in, uint8_t* pixels, int32_t width, int32_t hei
         break;
       }
       first = static_cast<uint8_t>(code);
-      emit(first);
+      t.stack[0] = first;
+      emitStack(1);
       previous = code;
       continue;
     }
@@ -133,7 +148,7 @@ int32_t DecodeLzw(PictureReader& in, uint8_t* pixels, int32_t width, int32_t hei
     }
     first = static_cast<uint8_t>(walk);
     t.stack[depth++] = first;
-    while (depth > 0 && written < total) emit(t.stack[--depth]);
+    emitStack(depth);
     if (next < kMaxCodes) {
       t.prefix[next] = static_cast<uint16_t>(previous);
       t.suffix[next] = first;
