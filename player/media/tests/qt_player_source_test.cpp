@@ -23,7 +23,9 @@
 #include "player/media/qt_atoms.h"
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"
+#include "player/media/rstream.h"
 #include "player/media/tests/codec_test_movies.h"
+#include "player/media/tests/fake_http_session.h"
 #include "player/media/tests/qt_builder.h"
 #include "player/media/video_facts.h"
 #include "player/media/video_playback.h"
@@ -789,6 +791,63 @@ TEST(QtPlayerPlayback, StepWithoutStartFails) {
   EXPECT_EQ(QtFrameCount(), 0);
   EXPECT_DOUBLE_EQ(QtPlaybackElapsedSeconds(), 0.0);
   EXPECT_EQ(QtOpenedFile(), nullptr);
+}
+
+// ---- A movie on a web server ---------------------------------------------------------------------
+
+// The link source opens the URL into the QuickTime stream and loads with no handle: the poster
+// and every frame come over ranged requests exactly as libavcodec decodes the file, the stream
+// outlives the poster's Close, and playback runs in streaming mode, waiting for frames that have
+// not arrived.
+TEST(QtHttp, AStreamedMovieLoadsAndPlaysInStreamingMode) {
+  const std::string path =
+      test::WriteMovie("served.mov", std::string(kVideo) + kMono + "-c:v qtrle -pix_fmt rgb24 -c:a adpcm_ima_qt");
+  ASSERT_FALSE(path.empty());
+  test::Movie movie;
+  ASSERT_TRUE(test::ReadMovie(path, &movie));
+  test::ReferenceFrames ref;
+  ASSERT_TRUE(test::DecodeReference(movie, false, &ref));
+  ASSERT_EQ(ref.bgr24.size(), 20u);
+
+  crv_test::FakeServerScope fake;
+  fake.server->data = FileBytes(path);
+  ASSERT_GT(fake.server->data.size(), 2u * 16384) << "the movie should span several blocks";
+  fake.server->fetchCount.assign(fake.server->data.size() / 16384 + 2, 0);
+  ASSERT_TRUE(QuickTimeStream().OpenUrl("http://example.test/served.mov"));
+  Devices devices;
+  SetMediaMode(true);
+  RegisterQtSource();
+  Loaded l;
+  CopyTo(l.record.path, kRecordPathChars, u"\\My Documents\\served.mov");
+  l.result = RLoadImage(nullptr, &l.record, 0, kLoadReduceLarge);
+  ExpectVideoRecord(l, movie.width, movie.height);
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(DibDifferences(ref.bgr24[0], l.record.pixels, movie.width, movie.height), 0u) << "poster";
+  EXPECT_EQ(QuickTimeStream().kind(), RStream::kHttp);
+
+  RFrameTable* t = l.Table();
+  RFrameSlot* slot = Slot(t, 0);
+  std::vector<uint8_t> buffer(slot->bytes, 0xEE);
+  slot->buffer = buffer.data();
+  for (size_t i = 0; i < ref.bgr24.size(); ++i) {
+    ASSERT_EQ(t->GetFrame(nullptr, t, l.record.ownerCookie, 0), 0) << "frame " << i;
+    EXPECT_EQ(DibDifferences(ref.bgr24[i], buffer.data(), movie.width, movie.height), 0u) << "frame " << i;
+  }
+  slot->buffer = nullptr;
+  EXPECT_EQ(t->Close(), 0);
+
+  ASSERT_EQ(t->Start(nullptr, nullptr, l.record.path, 0), 0);
+  EXPECT_TRUE(TheVideoPlayback().Streaming());
+  const RRect source{0, 0, 64, 48}, target{0, 0, 64, 48};
+  TheVideoPlayback().SetDownloadedFrames(0);
+  EXPECT_EQ(t->Step(nullptr, 0, &source, &target, kStepRestart), -1) << "frame 0 has not arrived";
+  TheVideoPlayback().SetDownloadedFrames(20);
+  EXPECT_EQ(t->Step(nullptr, 0, &source, &target, kStepRestart), 1);
+  EXPECT_EQ(devices.display.shown.size(), 1u);
+  EXPECT_EQ(t->Close(), 0);
+  // Every block was fetched, none of them more than once.
+  for (size_t b = 0; b * 16384 < fake.server->data.size(); ++b) EXPECT_EQ(fake.server->fetchCount[b], 1) << "block " << b;
+  QuickTimeStream().Close();
 }
 
 // ---- Broken movies ------------------------------------------------------------------------------
