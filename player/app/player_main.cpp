@@ -9,6 +9,10 @@
 #include "player/app/handover.h"
 #include "player/app/main_app.h"
 #include "player/app/win16.h"
+#include "player/media/avi_source.h"
+#include "player/media/qt_player_source.h"
+#include "player/pictures/formats/picture_sources.h"
+#include "player/pictures/reader_registry.h"
 #include "player/resources/resource_ids.h"
 
 namespace crv {
@@ -64,7 +68,12 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
   g_loadMedia = 1;
   LoadSaveView(store, g_view, g_loadMedia, Direction::Read);
 
-  // The image-loader list joins here once the picture readers exist.
+  // Step 5: the sources behind the built-in loader's rows, then the image-loader list (the
+  // built-in loader, then the plug-ins beside the program) for the mode just read.
+  RegisterAviSource();
+  RegisterQtSource();
+  RegisterPictureSources();
+  ChangeMediaMode(g_loadMedia == 1);
 
   if (FAILED(CoInitializeEx(nullptr, 0))) return -1;
   int exitCode = 0;
@@ -76,6 +85,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
     CoUninitialize();
     delete frame;
   }
+  ProcessReaderRegistry().Clear();
   return exitCode;
 }
 

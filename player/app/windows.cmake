@@ -11,7 +11,7 @@ crv_add_library(crv_app_win
 target_link_libraries(crv_app_win PUBLIC crv_app_core crv_shell comctl32 ole32 user32 gdi32 advapi32)
 
 add_executable(CRV WIN32 player_main.cpp $<TARGET_OBJECTS:crv_resources>)
-target_link_libraries(CRV PRIVATE crv_app_win)
+target_link_libraries(CRV PRIVATE crv_app_win crv_pictures_readers crv_media_avi crv_media_qt_source)
 target_link_options(CRV PRIVATE -municode)
 
 # Tests on the real platform. The settings rules once more, on the registry this time.
