@@ -10,13 +10,11 @@
 #include <cstdint>
 
 #include "platform/display/gx.h"
+#include "player/media/frame_record.h"  // the step flags, kStepTurned among them
 #include "player/playback/frame_blit.h"
 #include "player/playback/frame_buffer.h"
 
 namespace crv {
-
-// Step flag: the picture is turned by a quarter (landscape mode or a turned view).
-constexpr unsigned kStepTurned = 0x2;
 
 class DisplayOutput {
  public:
