@@ -199,4 +199,62 @@ size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t
   return n;
 }
 
+bool ReadStreamReference(const std::string& path, StreamReference* ref) {
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
+  bool ok = avformat_find_stream_info(format, nullptr) >= 0;
+  const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  int audio = -1;
+  for (unsigned i = 0; i < format->nb_streams && audio < 0; ++i)
+    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) audio = static_cast<int>(i);
+  AVCodecContext* decoder = nullptr;
+  if (audio >= 0) {
+    const AVCodecParameters* par = format->streams[audio]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    ok = ok && decoder && avcodec_parameters_to_context(decoder, par) >= 0 && avcodec_open2(decoder, codec, nullptr) >= 0;
+    ref->has_audio = true;
+    ref->rate = par->sample_rate;
+  }
+  if (video >= 0) {
+    const AVStream* st = format->streams[video];
+    ref->tag = st->codecpar->codec_tag;
+    ref->width = st->codecpar->width;
+    ref->height = st->codecpar->height;
+    ref->time_base = st->time_base;
+  }
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  auto drain = [&] {
+    while (avcodec_receive_frame(decoder, frame) >= 0) ok = ok && AppendFirstChannel(frame, &ref->audio);
+  };
+  while (ok && av_read_frame(format, packet) >= 0) {
+    if (packet->stream_index == video) {
+      ref->pos.push_back(packet->pos);
+      ref->size.push_back(packet->size);
+      ref->dts.push_back(packet->dts);
+      ref->duration.push_back(packet->duration);
+      ref->video_ms.push_back(av_rescale_q(packet->pts, format->streams[video]->time_base, AVRational{1, 1000}));
+      size_t side_size = 0;
+      const uint8_t* side = av_packet_get_side_data(packet, AV_PKT_DATA_PALETTE, &side_size);
+      if (side && side_size >= 1024 && ref->palette.empty()) {
+        for (int i = 0; i < 256; ++i) ref->palette.push_back(reinterpret_cast<const uint32_t*>(side)[i] & 0xFFFFFF);
+      }
+    } else if (packet->stream_index == audio) {
+      ok = avcodec_send_packet(decoder, packet) >= 0;
+      drain();
+    }
+    av_packet_unref(packet);
+  }
+  if (decoder) {
+    avcodec_send_packet(decoder, nullptr);
+    drain();
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&decoder);
+  avformat_close_input(&format);
+  return ok;
+}
+
 }  // namespace crv::test

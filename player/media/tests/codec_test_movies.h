@@ -45,6 +45,23 @@ bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* 
 // Bytes of a 5-6-5 / 24-bit frame that differ; for reporting.
 size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// What libavformat and libavcodec make of a movie: the first video stream's code, size, time
+// base and packets (file position, size, times, the palette side data), and the first sound
+// stream's rate and its first channel decoded.
+struct StreamReference {
+  uint32_t tag = 0;
+  int width = 0, height = 0;
+  AVRational time_base{0, 1};
+  std::vector<int64_t> pos, dts, duration;
+  std::vector<int64_t> video_ms;  // presentation times in milliseconds
+  std::vector<int> size;
+  std::vector<uint32_t> palette;
+  bool has_audio = false;
+  int rate = 0;
+  std::vector<int16_t> audio;  // first channel
+};
+bool ReadStreamReference(const std::string& path, StreamReference* ref);
+
 // Appends channel 0 of a decoded sound frame (16-bit or 8-bit offset binary, packed or
 // planar) as 16-bit samples; false for another sample format.
 inline bool AppendFirstChannel(const AVFrame* f, std::vector<int16_t>* out) {

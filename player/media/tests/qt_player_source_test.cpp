@@ -31,16 +31,10 @@
 #include "player/media/video_playback.h"
 #include "player/playback/frame_buffer.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 namespace crv {
 namespace {
 
 using test::Bytes;
-using test::AppendFirstChannel;
 
 // ---- Stand-in devices -------------------------------------------------------------------------
 
@@ -166,57 +160,6 @@ std::string WriteBytes(const std::string& name, const std::vector<uint8_t>& byte
                                               static_cast<std::streamsize>(bytes.size()));
   return path;
 }
-
-// The first sound stream decoded by libavcodec, first channel as 16-bit samples, and the video
-// packets' presentation times in milliseconds.
-struct StreamReference {
-  std::vector<int16_t> audio;
-  std::vector<int64_t> video_ms;
-};
-
-bool ReadStreamReference(const std::string& path, StreamReference* ref) {
-  AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
-  bool ok = avformat_find_stream_info(format, nullptr) >= 0;
-  const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  int audio = -1;
-  for (unsigned i = 0; i < format->nb_streams && audio < 0; ++i)
-    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) audio = static_cast<int>(i);
-  AVCodecContext* decoder = nullptr;
-  if (audio >= 0) {
-    const AVCodecParameters* par = format->streams[audio]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-    ok = ok && decoder && avcodec_parameters_to_context(decoder, par) >= 0 &&
-         avcodec_open2(decoder, codec, nullptr) >= 0;
-  }
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  auto drain = [&] {
-    while (decoder && avcodec_receive_frame(decoder, frame) >= 0) ok = ok && AppendFirstChannel(frame, &ref->audio);
-  };
-  while (ok && av_read_frame(format, packet) >= 0) {
-    if (packet->stream_index == video) {
-      const AVRational tb = format->streams[video]->time_base;
-      ref->video_ms.push_back(av_rescale_q(packet->pts, tb, AVRational{1, 1000}));
-    } else if (packet->stream_index == audio) {
-      ok = avcodec_send_packet(decoder, packet) >= 0;
-      drain();
-    }
-    av_packet_unref(packet);
-  }
-  if (decoder) {
-    avcodec_send_packet(decoder, nullptr);
-    drain();
-  }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&decoder);
-  avformat_close_input(&format);
-  return ok;
-}
-
-// ---- Loading through the built-in entry -------------------------------------------------------
 
 struct Loaded {
   tagRDIBIMG record;
@@ -531,8 +474,8 @@ TEST(QtPlayerPlayback, AudioLedToTheEnd) {
   const std::string path =
       test::WriteMovie("play_ima.mov", std::string(kVideo) + kStereo + "-c:v qtrle -pix_fmt rgb24 -c:a adpcm_ima_qt");
   ASSERT_FALSE(path.empty());
-  StreamReference sref;
-  ASSERT_TRUE(ReadStreamReference(path, &sref));
+  test::StreamReference sref;
+  ASSERT_TRUE(test::ReadStreamReference(path, &sref));
   test::Movie movie;
   ASSERT_TRUE(test::ReadMovie(path, &movie));
   test::ReferenceFrames ref;
@@ -642,8 +585,8 @@ TEST(QtPlayerPlayback, ClockLedThroughSeveralTimeEntries) {
                      "-vf \"setpts='if(lt(N,5),N*0.1,0.5+(N-5)*0.25)/TB'\" -vsync vfr -video_track_timescale 1000 "
                      "-c:v qtrle -pix_fmt rgb24 -c:a adpcm_ima_qt");
   ASSERT_FALSE(path.empty());
-  StreamReference sref;
-  ASSERT_TRUE(ReadStreamReference(path, &sref));
+  test::StreamReference sref;
+  ASSERT_TRUE(test::ReadStreamReference(path, &sref));
   Devices devices;
   devices.audio.present = false;
   Loaded l;

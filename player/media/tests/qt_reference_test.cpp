@@ -2,12 +2,9 @@
 // time: the same samples at the same places, the same frame times, and exactly the samples
 // libavcodec decodes from the first channel of the sound.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -18,107 +15,16 @@
 #include "player/media/tests/codec_test_movies.h"
 #include "player/media/tests/qt_builder.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 namespace crv {
 namespace {
 
-using test::AppendFirstChannel;
-
-// This process's own folder, removed when it ends.
-char g_movie_dir[] = "/tmp/crv_qt_movies_XXXXXX";
-
-std::string MovieDir() {
-  static const bool made = [] {
-    if (!mkdtemp(g_movie_dir)) return false;
-    std::atexit([] { std::filesystem::remove_all(g_movie_dir); });
-    return true;
-  }();
-  return made ? g_movie_dir : "/tmp";
-}
-
-std::string WriteMovie(const std::string& name, const std::string& args) {
-  const std::string path = MovieDir() + "/" + name;
-  const std::string command = "ffmpeg -nostdin -v error -y " + args + " '" + path + "' > /dev/null 2>&1";
-  return std::system(command.c_str()) == 0 ? path : "";
-}
+using test::MovieDir;
+using test::WriteMovie;
 
 std::string WriteBytes(const std::string& name, const test::Bytes& bytes) {
   const std::string path = MovieDir() + "/" + name;
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   return path;
-}
-
-struct Reference {
-  uint32_t tag = 0;
-  int width = 0, height = 0;
-  AVRational time_base{0, 1};
-  std::vector<int64_t> pos, dts, duration;
-  std::vector<int> size;
-  std::vector<uint32_t> palette;
-  bool has_audio = false;
-  int rate = 0;
-  std::vector<int16_t> audio;  // first channel
-};
-
-bool ReadReference(const std::string& path, Reference* ref) {
-  AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return false;
-  bool ok = avformat_find_stream_info(format, nullptr) >= 0;
-  const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  int audio = -1;
-  for (unsigned i = 0; i < format->nb_streams && audio < 0; ++i)
-    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) audio = static_cast<int>(i);
-  AVCodecContext* decoder = nullptr;
-  if (audio >= 0) {
-    const AVCodecParameters* par = format->streams[audio]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-    ok = ok && decoder && avcodec_parameters_to_context(decoder, par) >= 0 && avcodec_open2(decoder, codec, nullptr) >= 0;
-    ref->has_audio = true;
-    ref->rate = par->sample_rate;
-  }
-  if (video >= 0) {
-    const AVStream* st = format->streams[video];
-    ref->tag = st->codecpar->codec_tag;
-    ref->width = st->codecpar->width;
-    ref->height = st->codecpar->height;
-    ref->time_base = st->time_base;
-  }
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  auto drain = [&] {
-    while (avcodec_receive_frame(decoder, frame) >= 0) ok = ok && AppendFirstChannel(frame, &ref->audio);
-  };
-  while (ok && av_read_frame(format, packet) >= 0) {
-    if (packet->stream_index == video) {
-      ref->pos.push_back(packet->pos);
-      ref->size.push_back(packet->size);
-      ref->dts.push_back(packet->dts);
-      ref->duration.push_back(packet->duration);
-      size_t side_size = 0;
-      const uint8_t* side = av_packet_get_side_data(packet, AV_PKT_DATA_PALETTE, &side_size);
-      if (side && side_size >= 1024 && ref->palette.empty()) {
-        for (int i = 0; i < 256; ++i) ref->palette.push_back(reinterpret_cast<const uint32_t*>(side)[i] & 0xFFFFFF);
-      }
-    } else if (packet->stream_index == audio) {
-      ok = avcodec_send_packet(decoder, packet) >= 0;
-      drain();
-    }
-    av_packet_unref(packet);
-  }
-  if (decoder) {
-    avcodec_send_packet(decoder, nullptr);
-    drain();
-  }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&decoder);
-  avformat_close_input(&format);
-  return ok;
 }
 
 struct Opened {
@@ -137,8 +43,8 @@ bool OpenMovie(const std::string& path, Opened* o) {
 // Samples, frame times and sound against the reference.
 void ExpectMatches(const std::string& path, const char* code) {
   ASSERT_FALSE(path.empty()) << "ffmpeg could not write the movie";
-  Reference ref;
-  ASSERT_TRUE(ReadReference(path, &ref));
+  test::StreamReference ref;
+  ASSERT_TRUE(test::ReadStreamReference(path, &ref));
   Opened o;
   ASSERT_TRUE(OpenMovie(path, &o));
   const QtFile& f = o.file;
@@ -164,7 +70,9 @@ void ExpectMatches(const std::string& path, const char* code) {
     EXPECT_EQ(f.times[n].start, start) << n;
     start += f.times[n].duration;
     largest = std::max(largest, static_cast<uint32_t>(ref.size[n]));
-    if (n > 0) EXPECT_EQ(ref.dts[n] - ref.dts[n - 1], ref.duration[n - 1]) << n;
+    if (n > 0) {
+      EXPECT_EQ(ref.dts[n] - ref.dts[n - 1], ref.duration[n - 1]) << n;
+    }
   }
   EXPECT_EQ(f.movie->LargestFrameSize(), largest);
   ASSERT_EQ(f.has_audio != 0, ref.has_audio);
@@ -268,8 +176,8 @@ TEST(QtReference, SystemPaletteAndSixteenBitSound) {
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
   const std::string path = WriteBytes("pal.mov", test::BuildMovie(data, {video, sound}));
   ExpectMatches(path, "raw ");
-  Reference ref;
-  ASSERT_TRUE(ReadReference(path, &ref));
+  test::StreamReference ref;
+  ASSERT_TRUE(test::ReadStreamReference(path, &ref));
   Opened o;
   ASSERT_TRUE(OpenMovie(path, &o));
   ASSERT_EQ(ref.palette.size(), 256u);
