@@ -103,11 +103,7 @@ struct Decompression {
 
 }  // namespace
 
-bool ImgFmtJPG::CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits) {
-  const auto width = static_cast<int32_t>(cinfo.image_width);
-  const auto height = static_cast<int32_t>(cinfo.image_height);
-  const FitBox box = FirstFitBox(width, height, bits);
-  if (box.width >= width) return false;
+bool ImgFmtJPG::CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits, FitBox box) {
   // The library scales by M/8 inside the inverse DCT, far cheaper than decoding every pixel
   // and dropping most of them; the smallest M whose picture still covers the box.
   for (unsigned num = 1; num < 8; ++num) {
@@ -123,6 +119,18 @@ bool ImgFmtJPG::CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits)
   return false;
 }
 
+bool ImgFmtJPG::CreateFittedBitmap(jpeg_decompress_struct& cinfo, uint32_t bits) {
+  const auto width = static_cast<int32_t>(cinfo.image_width);
+  const auto height = static_cast<int32_t>(cinfo.image_height);
+  const FitBox first = FirstFitBox(width, height, bits);
+  if (first.width < width && CreateScaledBitmap(cinfo, bits, first)) return true;
+  if (!CreateBitmap(width, height, bits, nullptr, 0, true)) return false;
+  if (!IsReduced()) return true;
+  // The full size could not be had and the base fell back to a box: decode at its scale.
+  const FitBox box{record_.info->width, record_.info->height};
+  return CreateScaledBitmap(cinfo, bits, box) || CreateBitmap(width, height, bits, nullptr, 0, true);
+}
+
 int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
   jpeg_read_header(&cinfo, TRUE);
   const bool cmyk = cinfo.num_components == 4 || cinfo.jpeg_color_space == JCS_CMYK ||
@@ -134,8 +142,7 @@ int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
   const auto width = static_cast<int32_t>(cinfo.image_width);
   const auto height = static_cast<int32_t>(cinfo.image_height);
   if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) return kResultBadData;
-  if (!CreateScaledBitmap(cinfo, bits) && !CreateBitmap(width, height, bits, nullptr, 0, true))
-    return bits > 24 ? kResultVersion : kResultNoMemory;
+  if (!CreateFittedBitmap(cinfo, bits)) return bits > 24 ? kResultVersion : kResultNoMemory;
 
   jpeg_start_decompress(&cinfo);
   const size_t lineBytes = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;

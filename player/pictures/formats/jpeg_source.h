@@ -13,9 +13,12 @@ class ImgFmtJPG : public ImgFmtBase {
 
  private:
   int32_t Decode(jpeg_decompress_struct& cinfo);
-  // A bitmap fitted as the load flags ask, fed by the library's scaled-down decoding; false
-  // (the scale left at 1) when the picture is not reduced or that bitmap cannot be made.
-  bool CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits);
+  // The bitmap as the load flags ask; a reduced one is fed by the library's scaled-down
+  // decoding. False when no bitmap can be made.
+  bool CreateFittedBitmap(jpeg_decompress_struct& cinfo, uint32_t bits);
+  // A bitmap of `box` fed by the decoding at the smallest eighth that covers it; false (the
+  // scale back at 1) when none covers it or that bitmap cannot be made.
+  bool CreateScaledBitmap(jpeg_decompress_struct& cinfo, uint32_t bits, FitBox box);
 };
 
 }  // namespace crv

@@ -248,6 +248,36 @@ TEST_F(JpegWrittenTest, LargePictureIsDecodedScaledIntoTheBox) {
   OverrideScreenSize(0, 0);
 }
 
+// Bitmaps above a million pixels are refused, as memory would refuse them on a handheld.
+void* SmallDibsOnly(void* dc, const void* info, uint32_t usage, void** bits, void* section, uint32_t offset) {
+  const auto* header = static_cast<const RBitmapInfoHeader*>(info);
+  if (int64_t{header->width} * header->height > 1000000) return nullptr;
+  return PlatformCreateDib(dc, info, usage, bits, section, offset);
+}
+
+// Without a size bit the full size comes first; when memory refuses it, the picture is decoded
+// at the scale of the box the base falls back to (twice the screen), and with bit 16 not at all.
+TEST_F(JpegWrittenTest, PictureTooLargeForMemoryIsDecodedScaled) {
+  ASSERT_TRUE(Convert("rose: -resize 2400x1600! -sampling-factor 2x2 huge.jpg"));
+  const std::vector<uint8_t> bytes = ReadWholeFile(Path("huge.jpg"));
+  OverrideScreenSize(240, 320);
+  AllocHooks hooks;
+  hooks.createDib = SmallDibsOnly;
+  InstallAllocHooks(hooks);
+  ImgFmtJPG reduced, never;
+  const int32_t result = LoadWith(reduced, Path("huge.jpg"), 0);
+  const int32_t neverResult = LoadWith(never, Path("huge.jpg"), 16);
+  InstallAllocHooks(AllocHooks{});
+  OverrideScreenSize(0, 0);
+  ASSERT_EQ(kResultOk, result);
+  const FitBox box = FitToScreenBox(2400, 1600, 2, 240, 320);
+  EXPECT_EQ(box.width, reduced.Record().info->width);
+  EXPECT_EQ(box.height, reduced.Record().info->height);
+  EXPECT_EQ(900, reduced.SourceWidth()) << "three eighths cover 640 x 426";
+  ExpectSamePicture(PlacedLikeTheMaps(DecodeRgb(bytes, 3), reduced), RecordRgb(reduced.Record()), "flags 0");
+  EXPECT_EQ(kResultNoMemory, neverResult);
+}
+
 // Garbage is corrupt data; cuts of a real file end early but never crash: a cut inside the
 // headers is corrupt, a cut inside the scan is the picture so far.
 TEST_F(JpegWrittenTest, HostileAndTruncatedFiles) {
