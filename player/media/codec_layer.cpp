@@ -130,7 +130,7 @@ bool CodecLayer::DecodeOwn(const uint8_t* data, size_t size, const PixelTarget& 
       return DecodeRpza(data, size, target);
     case CodecKind::kCinepak:
       if (!cinepak_ || !cinepak_->Decode(data, size)) return false;
-      PutBgrPicture(cinepak_->Picture(), cinepak_->PictureStride(), target);
+      cinepak_->Put(target);
       return true;
     case CodecKind::kMsVideo1:
       return DecodeMsVideo1(data, size, depth_, palette565_.data(), target);

@@ -55,25 +55,43 @@ bool ReadCodebook(CinepakDecoder::Entry* book, int chunk, const uint8_t* data, s
       px[0] = clamp[p[k] + 2 * u];
       px[1] = clamp[p[k] - u / 2 - v];
       px[2] = clamp[p[k] + 2 * v];
+      book[i].rgb565[k] = Pack565(px[2], px[1], px[0]);
     }
     in.Skip(n);
   }
   return false;  // a strip always ends with its blocks
 }
 
-// Paints a 2 x 2 square of one entry, or of one luma of it replicated (V1).
-void PutSquare(uint8_t* top, size_t stride, const CinepakDecoder::Entry& e) {
-  uint8_t* bottom = top + stride;
+// Where a 4 x 4 block lies in both forms of the picture.
+struct BlockAt {
+  uint8_t* bgr;
+  uint16_t* rgb565;
+  size_t stride;     // bytes, 24-bit picture
+  size_t stride565;  // pixels, 5-6-5 picture
+};
+
+// Paints a 2 x 2 square (sx, sy in squares) of one entry.
+void PutSquare(const BlockAt& b, int sx, int sy, const CinepakDecoder::Entry& e) {
+  uint8_t* top = b.bgr + 2 * sy * b.stride + 6 * sx;
+  uint8_t* bottom = top + b.stride;
   std::memcpy(top, e.bgr[0], 3);
   std::memcpy(top + 3, e.bgr[1], 3);
   std::memcpy(bottom, e.bgr[2], 3);
   std::memcpy(bottom + 3, e.bgr[3], 3);
+  uint16_t* top565 = b.rgb565 + 2 * sy * b.stride565 + 2 * sx;
+  top565[0] = e.rgb565[0];
+  top565[1] = e.rgb565[1];
+  top565[b.stride565] = e.rgb565[2];
+  top565[b.stride565 + 1] = e.rgb565[3];
 }
 
-void PutV1(uint8_t* block, size_t stride, const CinepakDecoder::Entry& e) {
+// A V1 block: each of the entry's four pixels fills one 2 x 2 square.
+void PutV1(const BlockAt& b, const CinepakDecoder::Entry& e) {
   for (int q = 0; q < 4; ++q) {
-    uint8_t* sq = block + (q >> 1) * 2 * stride + (q & 1) * 6;
-    for (int k = 0; k < 4; ++k) std::memcpy(sq + (k >> 1) * stride + (k & 1) * 3, e.bgr[q], 3);
+    uint8_t* sq = b.bgr + (q >> 1) * 2 * b.stride + (q & 1) * 6;
+    for (int k = 0; k < 4; ++k) std::memcpy(sq + (k >> 1) * b.stride + (k & 1) * 3, e.bgr[q], 3);
+    uint16_t* sq565 = b.rgb565 + (q >> 1) * 2 * b.stride565 + (q & 1) * 2;
+    sq565[0] = sq565[1] = sq565[b.stride565] = sq565[b.stride565 + 1] = e.rgb565[q];
   }
 }
 
@@ -95,6 +113,7 @@ bool CinepakDecoder::Init(int width, int height) {
   stride_ = static_cast<size_t>(padded_width_) * 3;
   strips_in_use_ = 0;
   picture_.assign(stride_ * padded_height_, 0);
+  picture565_.assign(static_cast<size_t>(padded_width_) * padded_height_, 0);
   strips_.assign(kMaxStrips, Strip{});
   return true;
 }
@@ -185,22 +204,34 @@ bool CinepakDecoder::DecodeVectors(const Strip& strip, int chunk, const uint8_t*
       }
       bool v4 = false;
       if (!all_v1 && !next_bit(&v4)) return false;
-      uint8_t* block = picture_.data() + y * stride_ + x * 3;
+      const BlockAt block{picture_.data() + y * stride_ + x * 3,
+                          picture565_.data() + static_cast<size_t>(y) * padded_width_ + x, stride_,
+                          static_cast<size_t>(padded_width_)};
       if (v4) {
         if (!in.Has(4)) return false;
         const uint8_t* idx = in.Pos();
-        PutSquare(block, stride_, strip.v4[idx[0]]);
-        PutSquare(block + 6, stride_, strip.v4[idx[1]]);
-        PutSquare(block + 2 * stride_, stride_, strip.v4[idx[2]]);
-        PutSquare(block + 2 * stride_ + 6, stride_, strip.v4[idx[3]]);
+        PutSquare(block, 0, 0, strip.v4[idx[0]]);
+        PutSquare(block, 1, 0, strip.v4[idx[1]]);
+        PutSquare(block, 0, 1, strip.v4[idx[2]]);
+        PutSquare(block, 1, 1, strip.v4[idx[3]]);
         in.Skip(4);
       } else {
         if (!in.Has(1)) return false;
-        PutV1(block, stride_, strip.v1[in.U8()]);
+        PutV1(block, strip.v1[in.U8()]);
       }
     }
   }
   return true;
+}
+
+void CinepakDecoder::Put(const PixelTarget& target) const {
+  if (target.form == PixelForm::kBgr24) {
+    PutBgrPicture(picture_.data(), stride_, target);
+    return;
+  }
+  const size_t row = static_cast<size_t>(target.width) * 2;
+  for (int y = 0; y < target.height; ++y)
+    std::memcpy(target.Row(y), picture565_.data() + static_cast<size_t>(y) * padded_width_, row);
 }
 
 }  // namespace crv

@@ -51,12 +51,16 @@ class CinepakDecoder {
   // The picture: Width() x Height() pixels, rows PictureStride() bytes apart.
   const uint8_t* Picture() const { return picture_.data(); }
   size_t PictureStride() const { return stride_; }
+  // Copies the picture into the target in its form. The blocks are painted in both forms as
+  // they are decoded, so this is a copy of rows, not a conversion.
+  void Put(const PixelTarget& target) const;
   int Width() const { return width_; }
   int Height() const { return height_; }
   int StripsInUse() const { return strips_in_use_; }
 
   struct Entry {
     uint8_t bgr[4][3];  // the four pixels of a 2 x 2 square: top left, top right, bottom left, bottom right
+    uint16_t rgb565[4];  // the same four in 5-6-5
   };
   struct Strip {
     Entry v1[256];
@@ -73,6 +77,7 @@ class CinepakDecoder {
   size_t stride_ = 0;
   int strips_in_use_ = 0;
   std::vector<uint8_t> picture_;
+  std::vector<uint16_t> picture565_;  // the same picture in 5-6-5, padded_width_ pixels a row
   std::vector<Strip> strips_;
 };
 

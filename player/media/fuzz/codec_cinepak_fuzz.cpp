@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!cinepak.Init(in.width, in.height)) __builtin_trap();
   for (int pass = 0; pass < 2; ++pass) {
     if (cinepak.Decode(crv::fuzz::FrameData(in), in.frame.size()))
-      crv::PutBgrPicture(cinepak.Picture(), cinepak.PictureStride(), out.target);
+      cinepak.Put(out.target);
   }
   if (cinepak.StripsInUse() > crv::CinepakDecoder::kMaxStrips) __builtin_trap();
   return 0;

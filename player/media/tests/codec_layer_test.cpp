@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player/media/codec_layer.h"
+#include "player/media/decoders/pixel_target.h"
 
 namespace crv {
 namespace {
@@ -252,6 +253,51 @@ TEST(CodecLayerDecode, CinepakResetStartsOver) {
   layer.Reset();
   EXPECT_EQ(layer.Cinepak()->StripsInUse(), 0);
   EXPECT_EQ(layer.Cinepak()->Picture()[0], 0);
+}
+
+// The picture carries over between frames in both output forms: a key frame decoded to 5-6-5,
+// then an inter frame that leaves the first block alone, decoded to 24 bits.
+TEST(CodecLayerDecode, CinepakCarriesThePictureOverInEitherForm) {
+  CodecLayer layer;
+  int w = 8, h = 4;
+  ASSERT_EQ(layer.Setup("cvid", &w, &h, 24, nullptr, nullptr), 1);
+  const uint8_t key[] = {0x00, 0x00, 0x00, 40, 0, 8, 0, 4, 0, 1,                      // frame
+                         0x10, 0x00, 0x00, 30, 0, 0, 0, 0, 0, 4, 0, 8,                // key strip
+                         0x26, 0x00, 0x00, 12, 200, 200, 200, 200, 100, 100, 100, 100,  // V1 book
+                         0x32, 0x00, 0x00, 6, 0x00, 0x01};                            // two blocks
+  const uint8_t inter[] = {0x00, 0x00, 0x00, 31, 0, 8, 0, 4, 0, 1,                   // frame
+                           0x11, 0x00, 0x00, 21, 0, 0, 0, 0, 0, 4, 0, 8,             // inter strip
+                           0x31, 0x00, 0x00, 9, 0x40, 0, 0, 0, 0x00};                // kept, V1 0
+  std::vector<uint16_t> rgb565(8 * 4, 0);
+  ASSERT_EQ(layer.Decode(key, sizeof key, rgb565.data(), false), 1);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x)
+      ASSERT_EQ(rgb565[size_t(y) * 8 + x], x < 4 ? Pack565(200, 200, 200) : Pack565(100, 100, 100)) << x << "," << y;
+  std::vector<uint8_t> bgr(8 * 4 * 3, 0);
+  ASSERT_EQ(layer.Decode(inter, sizeof inter, bgr.data(), true), 1);
+  EXPECT_EQ(bgr, std::vector<uint8_t>(8 * 4 * 3, 200));
+}
+
+// Blue-green-red rows to 5-6-5 for widths that are and are not whole groups of four, rows
+// with gaps between them: every pixel as Pack565 gives it, nothing written past a row.
+TEST(PixelRows, BgrTo565AtEveryWidth) {
+  for (int width = 1; width <= 9; ++width) {
+    const int height = 3;
+    const size_t srcStride = size_t(width) * 3 + 5, dstStride = size_t(width) * 2 + 6;
+    std::vector<uint8_t> src(srcStride * height);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = uint8_t(i * 37 + 11);
+    std::vector<uint8_t> dst(dstStride * height, 0xEE);
+    PixelTarget target;
+    ASSERT_TRUE(MakePixelTarget(dst.data(), dst.size(), dstStride, width, height, PixelForm::kRgb565, &target));
+    PutBgrPicture(src.data(), srcStride, target);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const uint8_t* p = &src[y * srcStride + x * 3];
+        ASSERT_EQ(Load16(&dst[y * dstStride + x * 2]), Pack565(p[2], p[1], p[0])) << width << ": " << x << "," << y;
+      }
+      for (size_t b = size_t(width) * 2; b < dstStride; ++b) ASSERT_EQ(dst[y * dstStride + b], 0xEE) << width;
+    }
+  }
 }
 
 TEST(CinepakClamp, MapsTheRange) {
