@@ -98,8 +98,7 @@ void Convert(const AVFrame* f, bool via565, ReferenceFrames* out) {
   if (fmt != AV_PIX_FMT_RGB24 && fmt != AV_PIX_FMT_BGR24 && fmt != AV_PIX_FMT_RGB555 &&
       fmt != AV_PIX_FMT_RGB555BE && fmt != AV_PIX_FMT_PAL8 && fmt != AV_PIX_FMT_ARGB) {
     // YUV pictures (Motion JPEG): the same conversion the layer's decoder uses.
-    SwsContext* sws = sws_getContext(w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND,
-                                     nullptr, nullptr, nullptr);
+    SwsContext* sws = sws_getContext(w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     const int stride = FFALIGN(w * 3, 32);
     bgr.resize(static_cast<size_t>(stride) * h + 64);
     uint8_t* planes[4] = {bgr.data()};
