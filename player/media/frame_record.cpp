@@ -30,6 +30,28 @@ void ReleaseRecord(tagRDIBIMG& record) {
   ResetRecord(record);
 }
 
+bool KnownDibDepth(uint32_t bits) {
+  return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+void DibPixelBgr(const RBitmapInfoHeader& info, const uint8_t* row, int32_t x, uint8_t out[3]) {
+  const uint32_t bits = info.bitCount;
+  if (bits <= 8) {
+    const uint32_t bit = static_cast<uint32_t>(x) * bits;
+    const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+    const RRgbQuad& c = ColourTable(&info)[index];
+    out[0] = c.blue, out[1] = c.green, out[2] = c.red;
+  } else if (bits == 16) {
+    const uint32_t v = row[x * 2] | (row[x * 2 + 1] << 8);
+    out[0] = static_cast<uint8_t>((v & 31) << 3);
+    out[1] = static_cast<uint8_t>(((v >> 5) & 31) << 3);
+    out[2] = static_cast<uint8_t>(((v >> 10) & 31) << 3);
+  } else {
+    const uint8_t* p = row + static_cast<size_t>(x) * (bits / 8);
+    out[0] = p[0], out[1] = p[1], out[2] = p[2];
+  }
+}
+
 RFrameTable* AllocFrameTable(uint32_t slots) {
   return static_cast<RFrameTable*>(HookAllocZeroed(FrameTableBytes(slots)));
 }

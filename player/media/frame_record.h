@@ -185,6 +185,11 @@ constexpr size_t BitmapInfoBytes(uint32_t bitsPerPixel) {
 // Pixel bytes of the bitmap a header describes, computed from its size rather than taken
 // from sizeImage.
 uint64_t DibImageBytes(const RBitmapInfoHeader& info);
+// The depths a bitmap of ours can have: 1, 2, 4, 8, 16, 24, 32.
+bool KnownDibDepth(uint32_t bitsPerPixel);
+// Pixel x of a DIB row as blue, green, red: below 9 bits through the colour table, 16 bits as
+// 5-5-5, else the first three bytes of the pixel.
+void DibPixelBgr(const RBitmapInfoHeader& info, const uint8_t* row, int32_t x, uint8_t out[3]);
 
 // Fields 1, 2, 3, 5, 6 cleared, frame count 1, info text empty; cookie and path kept.
 void ResetRecord(tagRDIBIMG& record);

@@ -45,27 +45,6 @@ class CopyTarget : public ImgFmtBase {
   bool Make(int32_t width, int32_t height) { return CreateBitmap(width, height, 24); }
 };
 
-// One source pixel as blue, green, red, whatever the depth.
-void SourcePixel(const RBitmapInfoHeader& info, const uint8_t* row, int32_t x, uint8_t out[3]) {
-  const uint32_t bits = info.bitCount;
-  if (bits <= 8) {
-    const uint32_t bit = static_cast<uint32_t>(x) * bits;
-    const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-    const RRgbQuad& c = ColourTable(&info)[index];
-    out[0] = c.blue, out[1] = c.green, out[2] = c.red;
-  } else if (bits == 16) {
-    const uint32_t v = row[x * 2] | (row[x * 2 + 1] << 8);
-    out[0] = static_cast<uint8_t>((v & 31) << 3);
-    out[1] = static_cast<uint8_t>(((v >> 5) & 31) << 3);
-    out[2] = static_cast<uint8_t>(((v >> 10) & 31) << 3);
-  } else {
-    const uint8_t* p = row + static_cast<size_t>(x) * (bits / 8);
-    out[0] = p[0], out[1] = p[1], out[2] = p[2];
-  }
-}
-
-bool CopyableDepth(uint32_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
-
 }  // namespace
 
 ImageHolder::ImageHolder(ReaderRegistry& registry) : record_{}, path_{}, registry_(&registry) {
@@ -142,7 +121,7 @@ RBitmapHandle ImageHolder::FitCopy(const FitSize* box, RBitmapInfoHeader** info,
   if (!HasPicture()) return nullptr;
   const RBitmapInfoHeader& from = *record_.info;
   const int32_t width = from.width, height = from.height;
-  if (width < 1 || height < 1 || !CopyableDepth(from.bitCount)) return nullptr;
+  if (width < 1 || height < 1 || !KnownDibDepth(from.bitCount)) return nullptr;
   int64_t targetWidth = width, targetHeight = height;
   const int64_t boxWidth = box ? box->width : width, boxHeight = box ? box->height : height;
   if (boxWidth < 1 || boxHeight < 1) return nullptr;
@@ -171,7 +150,7 @@ RBitmapHandle ImageHolder::FitCopy(const FitSize* box, RBitmapInfoHeader** info,
     const uint8_t* in = record_.pixels + static_cast<uint64_t>(height - 1 - sy) * fromRow;
     uint8_t* out = made.pixels + static_cast<uint64_t>(targetHeight - 1 - ty) * toRow;
     for (int64_t tx = 0; tx < targetWidth; ++tx)
-      SourcePixel(from, in, static_cast<int32_t>(tx * width / targetWidth), out + tx * 3);
+      DibPixelBgr(from, in, static_cast<int32_t>(tx * width / targetWidth), out + tx * 3);
   }
   RBitmapHandle bitmap = made.bitmap;
   if (info) *info = made.info;

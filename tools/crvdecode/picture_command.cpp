@@ -31,32 +31,9 @@ bool Number(const char* text, long long* value) {
   return true;
 }
 
-// One pixel of a bottom-up DIB row as blue, green, red.
-void Pixel(const crv::RBitmapInfoHeader& info, const uint8_t* row, int32_t x, uint8_t* out) {
-  const uint32_t bits = info.bitCount;
-  if (bits <= 8) {
-    const uint32_t bit = static_cast<uint32_t>(x) * bits;
-    const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-    const crv::RRgbQuad& c = crv::ColourTable(&info)[index];
-    out[0] = c.blue, out[1] = c.green, out[2] = c.red;
-  } else if (bits == 16) {
-    const uint32_t v = row[x * 2] | (row[x * 2 + 1] << 8);
-    out[0] = static_cast<uint8_t>((v & 31) << 3);
-    out[1] = static_cast<uint8_t>(((v >> 5) & 31) << 3);
-    out[2] = static_cast<uint8_t>(((v >> 10) & 31) << 3);
-  } else {
-    const uint8_t* p = row + static_cast<size_t>(x) * (bits / 8);
-    out[0] = p[0], out[1] = p[1], out[2] = p[2];
-  }
-}
-
-bool KnownDepth(uint32_t bits) {
-  return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
 bool WriteBgr(const char* name, const crv::tagRDIBIMG& record) {
   const crv::RBitmapInfoHeader& info = *record.info;
-  if (info.width < 1 || info.height < 1 || !KnownDepth(info.bitCount)) return false;
+  if (info.width < 1 || info.height < 1 || !crv::KnownDibDepth(info.bitCount)) return false;
   std::FILE* out = std::fopen(name, "wb");
   if (!out) {
     std::fprintf(stderr, "crvdecode: cannot write %s\n", name);
@@ -67,7 +44,7 @@ bool WriteBgr(const char* name, const crv::tagRDIBIMG& record) {
   bool ok = true;
   for (int32_t y = info.height - 1; y >= 0 && ok; --y) {
     const uint8_t* row = record.pixels + stride * static_cast<uint64_t>(y);
-    for (int32_t x = 0; x < info.width; ++x) Pixel(info, row, x, &line[static_cast<size_t>(x) * 3]);
+    for (int32_t x = 0; x < info.width; ++x) crv::DibPixelBgr(info, row, x, &line[static_cast<size_t>(x) * 3]);
     ok = std::fwrite(line.data(), 1, line.size(), out) == line.size();
   }
   return std::fclose(out) == 0 && ok;
