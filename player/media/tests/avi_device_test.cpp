@@ -14,19 +14,11 @@
 #include "player/media/tests/avi_builder.h"
 #include "player/media/video_playback.h"
 #include "player/playback/wave_out.h"
+#include "player/playback/tests/sound_device.h"
 
 namespace crv {
 namespace {
 
-bool SoundServerExpected() { return std::getenv("PULSE_SERVER") != nullptr; }
-
-#define REQUIRE_DEVICE()                                                                   \
-  do {                                                                                    \
-    if (waveOutGetNumDevs() == 0) {                                                       \
-      if (SoundServerExpected()) FAIL() << "the session's sound server offers no device"; \
-      GTEST_SKIP() << "no sound server in this session";                                  \
-    }                                                                                     \
-  } while (0)
 
 // 8 kHz 16-bit mono, 40 ms frames: 640 bytes of sound a frame.
 test::AviRecipe SoundMovie(int frames) {

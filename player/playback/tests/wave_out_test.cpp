@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#include "player/playback/tests/sound_device.h"
 
 using namespace crv;
 
@@ -40,16 +41,6 @@ struct Filler {
   }
 };
 
-bool SoundServerExpected() { return std::getenv("PULSE_SERVER") != nullptr; }
-
-// Every test here needs the session's device; without a sound server there is none to test.
-#define REQUIRE_DEVICE()                                                                   \
-  do {                                                                                    \
-    if (waveOutGetNumDevs() == 0) {                                                       \
-      if (SoundServerExpected()) FAIL() << "the session's sound server offers no device"; \
-      GTEST_SKIP() << "no sound server in this session";                                  \
-    }                                                                                     \
-  } while (0)
 
 // Feeds until `count` more buffers have been written (or two seconds passed).
 int FeedUntil(WaveOut& engine, Filler& filler, int count, int currentFrame = 0) {
