@@ -97,9 +97,8 @@ TEST_P(AviReferenceTest, FramesMatchLibavcodec) {
   const std::string path = test::WriteMovie(c.file, c.args);
   ASSERT_FALSE(path.empty()) << c.args;
   test::Movie movie;
-  ASSERT_TRUE(test::ReadMovie(path, &movie));
   test::ReferenceFrames ref;
-  ASSERT_TRUE(test::DecodeReference(movie, c.palette_via_565, &ref));
+  ASSERT_TRUE(test::ReadAndDecode(path, c.palette_via_565, &movie, &ref));
 
   test::OpenedMovie m;
   test::LoadMovie(path, &m);

@@ -62,9 +62,8 @@ TEST_P(ReferenceTest, MatchesLibavcodecInBothLayouts) {
   const std::string path = test::WriteMovie(c.file, c.args);
   ASSERT_FALSE(path.empty()) << c.args;
   Movie movie;
-  ASSERT_TRUE(test::ReadMovie(path, &movie));
   ReferenceFrames ref;
-  ASSERT_TRUE(test::DecodeReference(movie, c.palette_via_565, &ref));
+  ASSERT_TRUE(test::ReadAndDecode(path, c.palette_via_565, &movie, &ref));
   ExpectSameFrames(movie, ref, false);
   ExpectSameFrames(movie, ref, true);
 }

@@ -191,6 +191,10 @@ bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* 
   return ok;
 }
 
+bool ReadAndDecode(const std::string& path, bool palette_via_565, Movie* movie, ReferenceFrames* out) {
+  return ReadMovie(path, movie) && DecodeReference(*movie, palette_via_565, out);
+}
+
 size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   if (a.size() != b.size()) return a.size() > b.size() ? a.size() : b.size();
   size_t n = 0;

@@ -41,6 +41,8 @@ struct ReferenceFrames {
 // Decodes every packet with libavcodec (bits per coded sample = movie.depth, the palette as
 // packet side data); false when a packet fails.
 bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* out);
+// ReadMovie, then DecodeReference of what it read.
+bool ReadAndDecode(const std::string& path, bool palette_via_565, Movie* movie, ReferenceFrames* out);
 
 // Bytes of a 5-6-5 / 24-bit frame that differ; for reporting.
 size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);

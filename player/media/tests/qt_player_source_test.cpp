@@ -223,9 +223,8 @@ size_t DibDifferences(const std::vector<uint8_t>& packed, const uint8_t* dib, in
 void ExpectFramesMatch(const std::string& path, const char* code) {
   ASSERT_FALSE(path.empty()) << "ffmpeg could not write the movie";
   test::Movie movie;
-  ASSERT_TRUE(test::ReadMovie(path, &movie));
   test::ReferenceFrames ref;
-  ASSERT_TRUE(test::DecodeReference(movie, false, &ref));
+  ASSERT_TRUE(test::ReadAndDecode(path, false, &movie, &ref));
   ASSERT_GE(ref.bgr24.size(), 3u);
   Loaded l;
   LoadMovie(path, &l);
@@ -477,9 +476,8 @@ TEST(QtPlayerPlayback, AudioLedToTheEnd) {
   test::StreamReference sref;
   ASSERT_TRUE(test::ReadStreamReference(path, &sref));
   test::Movie movie;
-  ASSERT_TRUE(test::ReadMovie(path, &movie));
   test::ReferenceFrames ref;
-  ASSERT_TRUE(test::DecodeReference(movie, false, &ref));
+  ASSERT_TRUE(test::ReadAndDecode(path, false, &movie, &ref));
   Devices devices;
   Loaded l;
   LoadMovie(path, &l);
@@ -628,9 +626,8 @@ TEST(QtPlayerPlayback, SnapshotPauseAndResume) {
       test::WriteMovie("pause.mov", std::string(kVideo) + kMono + "-c:v qtrle -pix_fmt rgb24 -c:a adpcm_ima_qt");
   ASSERT_FALSE(path.empty());
   test::Movie movie;
-  ASSERT_TRUE(test::ReadMovie(path, &movie));
   test::ReferenceFrames ref;
-  ASSERT_TRUE(test::DecodeReference(movie, false, &ref));
+  ASSERT_TRUE(test::ReadAndDecode(path, false, &movie, &ref));
   Devices devices;
   Loaded l;
   LoadMovie(path, &l);
@@ -747,9 +744,8 @@ TEST(QtHttp, AStreamedMovieLoadsAndPlaysInStreamingMode) {
       test::WriteMovie("served.mov", std::string(kVideo) + kMono + "-c:v qtrle -pix_fmt rgb24 -c:a adpcm_ima_qt");
   ASSERT_FALSE(path.empty());
   test::Movie movie;
-  ASSERT_TRUE(test::ReadMovie(path, &movie));
   test::ReferenceFrames ref;
-  ASSERT_TRUE(test::DecodeReference(movie, false, &ref));
+  ASSERT_TRUE(test::ReadAndDecode(path, false, &movie, &ref));
   ASSERT_EQ(ref.bgr24.size(), 20u);
 
   crv_test::FakeServerScope fake;
