@@ -1,10 +1,11 @@
 // The three device seams of video playback: the sound device (a ring of one-frame buffers),
 // the screen (the display output over the process-wide frame buffer) and a millisecond clock.
 // On Windows they are the wave-out engine and the display output; natively there are none;
-// tests install fakes. Kept apart from the frame record so the Windows adapters can sit beside
-// the playback headers.
+// tests install fakes.
 #pragma once
 #include <cstdint>
+
+#include "player/media/frame_record.h"
 
 namespace crv {
 
@@ -47,13 +48,8 @@ class PlaybackAudio {
   virtual void ClearSoundWrapped() = 0;
 };
 
-// Left, top, right, bottom (the layout of RRect and RECT).
-struct PlaybackRect {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-};
+// Left, top, right, bottom: the sources' rectangle (the layout of RECT).
+using PlaybackRect = RRect;
 
 // The screen: the display output over the process-wide frame buffer.
 class PlaybackDisplay {

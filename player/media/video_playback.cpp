@@ -182,8 +182,8 @@ int VideoPlayback::Step(const uint16_t* overlay, int frame, const RRect* source,
   if (!begun_ || !source_.decodeFrame || frameCount_ <= 0) return -1;
   paused_ = false;
 
-  sourceRect_ = PlaybackRect{source->left, source->top, source->right, source->bottom};
-  targetRect_ = target ? PlaybackRect{target->left, target->top, target->right, target->bottom} : PlaybackRect{};
+  sourceRect_ = *source;
+  targetRect_ = target ? *target : PlaybackRect{};
   haveRects_ = target != nullptr;
   stepFlags_ = flags;
   if ((flags & kStepRestart) || frame < 0) Rewind();

@@ -146,8 +146,8 @@ class VideoPlayback {
   bool audioOpen_ = false;
   bool clockStarted_ = false;
   uint32_t startTick_ = 0;
-  PlaybackRect sourceRect_;
-  PlaybackRect targetRect_;
+  PlaybackRect sourceRect_{};
+  PlaybackRect targetRect_{};
   bool haveRects_ = false;
   uint32_t stepFlags_ = 0;
   std::atomic<int32_t> downloaded_{0};

@@ -75,7 +75,7 @@ class FakeDisplay final : public PlaybackDisplay {
   int blits = 0;
   const uint16_t* lastOverlay = nullptr;
   uint32_t lastFlags = 0;
-  PlaybackRect lastSource, lastTarget;
+  PlaybackRect lastSource{}, lastTarget{};
   void BindWindow(void* w) override { window = w; }
   bool Blit(const PlaybackRect& s, const PlaybackRect& t, const uint16_t* overlay, uint32_t flags) override {
     ++blits;
