@@ -1,7 +1,7 @@
 #include "player/app/api_frame_wnd.h"
 
 #include "player/app/api_helpers.h"
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 
 namespace crv {
 

@@ -1,6 +1,6 @@
 #include "player/app/api_registry.h"
 
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 
 namespace crv {
 

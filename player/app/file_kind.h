@@ -1,6 +1,6 @@
 // Which engine a path belongs to, decided by its extension alone.
 #pragma once
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 
 namespace crv {
 

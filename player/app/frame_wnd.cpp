@@ -5,7 +5,7 @@
 #include "player/app/api_helpers.h"
 #include "player/app/file_kind.h"
 #include "player/app/handover.h"
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 #include "player/resources/resource_ids.h"
 
 namespace crv {

@@ -8,7 +8,7 @@
 #include "player/app/frame_wnd.h"
 #include "player/app/handover.h"
 #include "player/app/main_app.h"
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 #include "player/media/avi_source.h"
 #include "player/media/qt_player_source.h"
 #include "player/pictures/formats/picture_sources.h"

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 
 namespace crv {
 

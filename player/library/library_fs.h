@@ -8,7 +8,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 
 namespace crv {
 namespace library_fs {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 
 namespace crv {
 

@@ -1,6 +1,6 @@
 #include "player/media/format_tables.h"
 
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 
 namespace crv {
 

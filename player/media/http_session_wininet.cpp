@@ -2,7 +2,7 @@
 // request handle per block.
 #include <windows.h>
 #include <wininet.h>
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 #include "player/media/http_session.h"
 #include "player/media/rstream.h"
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/preload_plan.h"
 #include "player/media/stream_file.h"
 

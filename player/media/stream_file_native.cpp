@@ -1,6 +1,6 @@
 // Native file calls: the handle is a FILE* opened in binary mode.
 #include <cstdio>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/stream_file.h"
 
 namespace crv {

@@ -1,6 +1,6 @@
 // Windows file calls: the handle is a file HANDLE.
 #include <windows.h>
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 #include "player/media/stream_file.h"
 
 namespace crv {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/img_fmt_base.h"
 #include "player/media/stream_file.h"

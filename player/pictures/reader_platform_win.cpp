@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "player/app/win16.h"
+#include "player/base/win16.h"
 #include "player/pictures/image_holder.h"
 #include "player/pictures/reader_registry.h"
 

@@ -1,6 +1,6 @@
 #include "player/pictures/reader_registry.h"
 
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/source_state.h"
 
 namespace crv {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/builtin_entry.h"
 #include "player/media/format_tables.h"
 #include "player/media/frame_record.h"

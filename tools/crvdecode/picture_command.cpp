@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/frame_record.h"
 #include "player/pictures/formats/picture_sources.h"
 #include "player/pictures/image_holder.h"

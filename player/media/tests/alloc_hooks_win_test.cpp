@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/builtin_entry.h"
 #include "player/media/img_fmt_base.h"

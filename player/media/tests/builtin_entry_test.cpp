@@ -4,7 +4,7 @@
 
 #include <cstring>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/img_fmt_base.h"
 #include "player/media/source_state.h"
 #include "player/media/tests/test_hooks.h"

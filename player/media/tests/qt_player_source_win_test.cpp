@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/builtin_entry.h"
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/rstream.h"
 #include "player/media/tests/fault_http_server.h"
 

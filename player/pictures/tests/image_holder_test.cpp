@@ -4,7 +4,7 @@
 
 #include <string>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/picture_sources.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <random>
 #include <iterator>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"
 #include <gtest/gtest.h>

@@ -7,8 +7,8 @@
 
 #include <string>
 #include <vector>
-#include "player/app/text16.h"
-#include "player/app/win16.h"
+#include "player/base/text16.h"
+#include "player/base/win16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/picture_sources.h"

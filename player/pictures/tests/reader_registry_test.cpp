@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/picture_sources.h"
 #include "player/pictures/image_holder.h"

@@ -1,4 +1,4 @@
-#include "player/app/text16.h"
+#include "player/base/text16.h"
 
 namespace crv {
 
