@@ -1,7 +1,7 @@
 # Cross-compiling for Windows with mingw-w64 (posix threads model).
-# CRV_WIN_ARCH selects the target: x86_64 (default; the one Wine runs here) or i686.
+# CRV_WIN_ARCH selects the target: i686 (default; the device is 32-bit) or x86_64.
 if(NOT DEFINED CRV_WIN_ARCH)
-  set(CRV_WIN_ARCH x86_64)
+  set(CRV_WIN_ARCH i686)
 endif()
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${CRV_WIN_ARCH})

@@ -7,5 +7,5 @@ extern "C" {
 }
 
 int crv::LibraryDecoderFor(uint32_t code) {
-  return code == CodecWord("SVQ3") ? AV_CODEC_ID_SVQ3 : AV_CODEC_ID_NONE;
+  return code == FourCc("SVQ3") ? AV_CODEC_ID_SVQ3 : AV_CODEC_ID_NONE;
 }

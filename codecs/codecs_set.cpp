@@ -8,9 +8,9 @@ extern "C" {
 
 int crv::LibraryDecoderFor(uint32_t code) {
   switch (code) {
-    case CodecWord("SVQ1"): return AV_CODEC_ID_SVQ1;
-    case CodecWord("H263"): return AV_CODEC_ID_H263;
-    case CodecWord("MP4V"): return AV_CODEC_ID_MPEG4;
+    case FourCc("SVQ1"): return AV_CODEC_ID_SVQ1;
+    case FourCc("H263"): return AV_CODEC_ID_H263;
+    case FourCc("MP4V"): return AV_CODEC_ID_MPEG4;
     default: return AV_CODEC_ID_NONE;
   }
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+#include "player/base/bytes.h"
 
 struct AVCodecContext;
 struct AVFrame;
@@ -13,14 +14,6 @@ struct AVPacket;
 struct SwsContext;
 
 namespace crv {
-
-// A code as the player hands it over: upper case, read as a little-endian word.
-constexpr uint32_t CodecWord(const char (&c)[5]) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(c[0])) |
-         static_cast<uint32_t>(static_cast<uint8_t>(c[1])) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c[2])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c[3])) << 24;
-}
 
 // Results of the entries: 0 is success, anything else a refusal or failure.
 enum CodecResult : int {

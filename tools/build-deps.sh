@@ -3,7 +3,7 @@
 # libjpeg-turbo (jpeg62 interface), libtiff, pugixml, GoogleTest/GoogleMock and a trimmed
 # FFmpeg, all from Debian's source packages.
 #
-#   tools/build-deps.sh [ARCH]        ARCH: x86_64 (default, or $CRV_WIN_ARCH) or i686
+#   tools/build-deps.sh [ARCH]        ARCH: i686 (default, or $CRV_WIN_ARCH) or x86_64
 #   sysroot=$(tools/build-deps.sh | tail -n1)
 #
 # The sysroot is ${CRV_DEPS_CACHE:-/var/cache/corvane-deps}/sysroot-ARCH-HASH, HASH being a
@@ -24,7 +24,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 script="$root/tools/build-deps.sh"
 toolchain="$root/cmake/toolchain-mingw.cmake"
 
-arch=${1:-${CRV_WIN_ARCH:-x86_64}}
+arch=${1:-${CRV_WIN_ARCH:-i686}}
 case "$arch" in
   x86_64|i686) ;;
   *) echo "build-deps: unknown arch '$arch' (x86_64 or i686)"; exit 2 ;;
@@ -216,8 +216,8 @@ ff_args=(
   --enable-avcodec --enable-avformat --enable-swscale --enable-swresample
   --disable-debug
 )
-# nasm for the x86_64 assembly; the i686 build is a compile check and goes without.
-if [ "$arch" = x86_64 ]; then ff_args+=(--x86asmexe=nasm); else ff_args+=(--disable-x86asm); fi
+# nasm for the x86 assembly of both targets (the device build decodes with it).
+ff_args+=(--x86asmexe=nasm)
 for c in "${ff_decoders[@]}"; do ff_args+=(--enable-decoder="$c"); done
 for c in "${ff_encoders[@]}"; do ff_args+=(--enable-encoder="$c"); done
 for c in "${ff_demuxers[@]}"; do ff_args+=(--enable-demuxer="$c"); done

@@ -6,7 +6,9 @@
 #   build-windows.sh [TARGET...]      no targets: all
 #
 # Environment: CRV_BUILD_DIR (default build/win), CRV_JOBS (default: the number of cores),
-# CRV_SYSROOT (a ready sysroot: skips tools/build-deps.sh), CRV_WIN_ARCH (x86_64).
+# CRV_SYSROOT (a ready sysroot: skips tools/build-deps.sh), CRV_WIN_ARCH (i686, the
+# device's; x86_64 builds the 64-bit programs, run with CRV_WIN_ARCH=x86_64 set for the Wine
+# scripts too).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -16,7 +18,7 @@ jobs=${CRV_JOBS:-$(nproc)}
 bash tools/install-packages.sh
 sysroot=${CRV_SYSROOT:-}
 if [ -z "$sysroot" ]; then
-  sysroot=$(bash tools/build-deps.sh | tail -n1)
+  sysroot=$(bash tools/build-deps.sh "${CRV_WIN_ARCH:-i686}" | tail -n1)
 fi
 if [ ! -d "$sysroot" ]; then
   echo "build-windows.sh: no dependency sysroot at '$sysroot'" >&2
@@ -26,7 +28,7 @@ fi
 echo "== Windows build in $build (dependencies: $sysroot)" >&2
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" \
-  -DCRV_WIN_ARCH="${CRV_WIN_ARCH:-x86_64}" -DCRV_SYSROOT="$sysroot" >/dev/null
+  -DCRV_WIN_ARCH="${CRV_WIN_ARCH:-i686}" -DCRV_SYSROOT="$sysroot" >/dev/null
 targets=()
 for t in "$@"; do targets+=(--target "$t"); done
 cmake --build "$build" -j "$jobs" "${targets[@]}"

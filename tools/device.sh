@@ -12,7 +12,7 @@
 #   device.sh status                     say what is there and what runs
 #
 # The device lives in ${CRV_DEVICE_HOME:-~/.corvane-device}:
-#   prefix/   the Wine prefix (64-bit); its registry is the device registry
+#   prefix/   the Wine prefix (32-bit, as the device is); its registry is the device registry
 #   device/   the device folder, drive D: of the prefix. The programs run with D:\ current,
 #             so "\My Documents", "\Temp", "\Windows" and "\Program Files\Corvane Cinema"
 #             are folders here. It also keeps the device's state in hidden files: .crv-shape
@@ -48,16 +48,16 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 prog=device.sh
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver64
-[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver64 || command -v wineserver || echo "$WINESERVER")
+. "$root/tools/wine-common.sh"
+WINE=$CRV_WINE
+WINESERVER=$CRV_WINESERVER
 
 say() { echo "$prog: $*"; }
 warn() { echo "$prog: $*" >&2; }
 die() { echo "$prog: $*" >&2; exit 1; }
 
 # No standard input at all (closed descriptor 0, as under some CI runners): use /dev/null.
-if ! { true <&0; } 2>/dev/null; then exec </dev/null; fi
+crv_stdin_or_null || exec </dev/null
 
 if [ -z "${HOME:-}" ]; then
   HOME=$(getent passwd "$(id -u)" | cut -d: -f6 || true)
@@ -80,12 +80,7 @@ install_dir="$device/Program Files/Corvane Cinema"
 timeout_s=${CRV_DEVICE_TIMEOUT:-60}
 
 export WINEPREFIX=$prefix
-export WINEARCH=win64
-export WINEDEBUG=${WINEDEBUG:--all}
-case ";${WINEDLLOVERRIDES:-};" in
-  *winemenubuilder*) ;;
-  *) export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
-esac
+crv_wine_env
 
 # --- shapes --------------------------------------------------------------------------------
 shape_geometry() { # NAME -> "W H DPI", or nothing for an unknown name
@@ -205,26 +200,11 @@ ensure_display() {
   fi
   need_tools Xvfb
   mkdir -p "$logs"
-  local numfile=$logs/xvfb.display pid num=
-  : >"$numfile"
-  # -displayfd: Xvfb picks a free display number and writes it once it takes clients. Big
-  # enough for every shape; setsid keeps it running after this script has ended.
-  setsid Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -noreset \
-    9>"$numfile" 8>&- </dev/null >"$logs/xvfb.log" 2>&1 &
-  pid=$!
-  for _ in $(seq 100); do
-    num=$(head -n1 "$numfile" 2>/dev/null | tr -dc 0-9)
-    [ -n "$num" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -z "$num" ]; then
-    kill "$pid" 2>/dev/null || true
-    cat "$logs/xvfb.log" >&2 || true
+  # Big enough for every shape; its own session keeps it running after this script ends.
+  crv_start_xvfb "$logs/xvfb.display" "$logs/xvfb.log" 1024x768x24 ||
     die "the X server (Xvfb) did not start"
-  fi
-  export DISPLAY=":$num"
-  printf 'display=%s\nxvfb_pid=%s\n' "$DISPLAY" "$pid" >"$device/.crv-display"
+  export DISPLAY=$crv_xvfb_display
+  printf 'display=%s\nxvfb_pid=%s\n' "$DISPLAY" "$crv_xvfb_pid" >"$device/.crv-display"
   say "started Xvfb on $DISPLAY"
 }
 
@@ -241,22 +221,25 @@ setup_wine() {
 
 ensure_prefix() {
   need_tools "$WINE" "$WINESERVER"
+  if [ -f "$prefix/system.reg" ] && ! grep -q "^#arch=$CRV_WINEARCH" "$prefix/system.reg"; then
+    say "the Wine prefix is not $CRV_WINEARCH: making it anew"
+    "$WINESERVER" -k 8>&- >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+  fi
   if [ -d "$prefix/drive_c/windows/system32" ] && [ -f "$prefix/system.reg" ]; then
     return 0
   fi
-  say "creating the Wine prefix $prefix (about 10 s)"
+  say "creating the Wine prefix $prefix (about 15 s)"
   mkdir -p "$prefix" "$logs"
-  if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-      setup_wine wineboot -i 8>&- </dev/null >"$logs/wineboot.log" 2>&1; then
-    cat "$logs/wineboot.log" >&2
-    die "creating the Wine prefix failed"
+  local created=0
+  if [ -n "${DISPLAY:-}" ] && ! display_answers "$DISPLAY"; then
+    (unset DISPLAY; crv_create_prefix "$logs/wineboot.log") && created=1
+  else
+    crv_create_prefix "$logs/wineboot.log" && created=1
   fi
+  [ "$created" = 1 ] || die "creating the Wine prefix failed"
   # Let the server write the registry files before anything looks at them.
   timeout 30 "$WINESERVER" -w 8>&- || true
-  [ -d "$prefix/drive_c/windows/system32" ] || {
-    cat "$logs/wineboot.log" >&2
-    die "the Wine prefix was not created"
-  }
   rm -f "$prefix/.crv-logpixels"
 }
 
@@ -458,8 +441,10 @@ to_device_path() {
   echo "$a"
 }
 
-cmd_run() {
-  local shape='' program=CRV.exe wait=0 args=()
+# run's steps. Each reads and sets the variables of cmd_run (program, shape, desk, ...).
+
+# run_parse_args ARGS...: sets shape, program, wait and args.
+run_parse_args() {
   while [ $# -gt 0 ]; do
     case $1 in
       --shape) [ $# -ge 2 ] || die "--shape needs a value"; shape=$2; shift 2 ;;
@@ -479,22 +464,20 @@ cmd_run() {
     *.exe) ;;
     *) program=$program.exe ;;
   esac
+}
 
-  need_tools xdotool xwininfo xdpyinfo xwd convert ffmpeg
-  if [ "${CRV_SKIP_BUILD:-0}" != 1 ] && [ -f "$root/tools/build-windows.sh" ]; then
-    say "bringing the Windows build up to date (tools/build-windows.sh)"
-    CRV_BUILD_DIR=$build_dir bash "$root/tools/build-windows.sh" </dev/null ||
-      die "tools/build-windows.sh failed"
-  fi
+run_update_build() {
+  [ "${CRV_SKIP_BUILD:-0}" != 1 ] && [ -f "$root/tools/build-windows.sh" ] || return 0
+  say "bringing the Windows build up to date (tools/build-windows.sh)"
+  CRV_BUILD_DIR=$build_dir bash "$root/tools/build-windows.sh" </dev/null ||
+    die "tools/build-windows.sh failed"
+}
 
-  lock
-  [ -n "$shape" ] || shape=$(current_shape)
-  local w h dpi
-  read -r w h dpi <<<"$(shape_geometry "$shape")"
-
+# run_open_screen: the device screen in `shape`; a device on screen in another shape is
+# restarted in the new one. Sets desk to the running device's screen window, if any.
+run_open_screen() {
   ensure_display
-  # A device already on screen in another shape is restarted in the new one.
-  local desk running_shape
+  local running_shape
   desk=$(desktop_window)
   running_shape=$(screen_shape)
   if [ -n "$desk" ] && [ "$shape" != "$running_shape" ]; then
@@ -503,40 +486,21 @@ cmd_run() {
     ensure_display
     desk=
   fi
-  prepare "$shape"
+}
 
-  local exe_path="$install_dir/$program"
-  if [ ! -f "$exe_path" ]; then
-    local found
-    found=$(find "$install_dir" -maxdepth 1 -iname "$program" -print -quit)
-    [ -n "$found" ] || die "no $program on the device (in $install_dir)"
-    program=${found##*/}
-  fi
-  local a dev_args=()
-  for a in ${args[@]+"${args[@]}"}; do dev_args+=("$(to_device_path "$a")"); done
+# run_find_program: the installed program's file name as it is on the device.
+run_find_program() {
+  [ -f "$install_dir/$program" ] && return 0
+  local found
+  found=$(find "$install_dir" -maxdepth 1 -iname "$program" -print -quit)
+  [ -n "$found" ] || die "no $program on the device (in $install_dir)"
+  program=${found##*/}
+}
 
-  mkdir -p "$logs"
-  local was_running=0
-  [ -n "$desk" ] && was_running=1
-  # D: is the device folder: starting from it makes D:\ the programs' current directory.
-  cd "$device"
-  local cmd=("$WINE" explorer "/desktop=CRV,${w}x${h}"
-             "D:\\Program Files\\Corvane Cinema\\$program" ${dev_args[@]+"${dev_args[@]}"})
-  say "starting $program on a $shape screen (${w}x${h}, $dpi dpi) on $DISPLAY"
-  if [ "$wait" = 1 ]; then
-    [ -n "$desk" ] || record_screen_shape "$shape"
-    unlock
-    local rc=0
-    "${cmd[@]}" 8>&- </dev/null >>"$logs/wine.log" 2>&1 || rc=$?
-    say "$program ended"
-    return "$rc"
-  fi
-  # The windows the program already has: the new start must show one of its own.
-  local before=
-  [ -n "$desk" ] && before=$(program_windows "$desk" "$program")
-  setsid "${cmd[@]}" 8>&- </dev/null >>"$logs/wine.log" 2>&1 &
-  [ -n "$desk" ] || record_screen_shape "$shape"
-  local launcher=$! deadline=$((SECONDS + timeout_s)) win='' w
+# run_wait_for_window LAUNCHER BEFORE: waits until the program shows a window that is not
+# among BEFORE (its windows when we started it).
+run_wait_for_window() {
+  local launcher=$1 before=$2 deadline=$((SECONDS + timeout_s)) win='' w
   while [ $SECONDS -lt $deadline ]; do
     [ -n "$desk" ] || desk=$(desktop_window)
     if [ -n "$desk" ]; then
@@ -547,7 +511,7 @@ cmd_run() {
     fi
     if ! kill -0 "$launcher" 2>/dev/null; then
       # A second start of the player hands its file to the running one and ends at once.
-      if [ "$was_running" = 1 ] && [ -n "$before" ]; then
+      if [ -n "$before" ]; then
         say "$program was already running on the device; handed it: ${dev_args[*]:-(nothing)}"
         return 0
       fi
@@ -561,6 +525,40 @@ cmd_run() {
     die "no window of $program after ${timeout_s} s (log: $logs/wine.log); 'tools/device.sh stop' ends it"
   fi
   say "running on $DISPLAY (screen window $(printf '0x%x' "$desk")); 'tools/device.sh screenshot' to look, 'tools/device.sh stop' to end"
+}
+
+cmd_run() {
+  local shape='' program=CRV.exe wait=0 args=() desk='' dev_args=() a w h dpi
+  run_parse_args "$@"
+  need_tools xdotool xwininfo xdpyinfo xwd convert ffmpeg
+  run_update_build
+  lock
+  [ -n "$shape" ] || shape=$(current_shape)
+  read -r w h dpi <<<"$(shape_geometry "$shape")"
+  run_open_screen
+  prepare "$shape"
+  run_find_program
+  for a in ${args[@]+"${args[@]}"}; do dev_args+=("$(to_device_path "$a")"); done
+
+  mkdir -p "$logs"
+  # D: is the device folder: starting from it makes D:\ the programs' current directory.
+  cd "$device"
+  local cmd=("$WINE" explorer "/desktop=CRV,${w}x${h}"
+             "D:\\Program Files\\Corvane Cinema\\$program" ${dev_args[@]+"${dev_args[@]}"})
+  say "starting $program on a $shape screen (${w}x${h}, $dpi dpi) on $DISPLAY"
+  [ -n "$desk" ] || record_screen_shape "$shape"
+  if [ "$wait" = 1 ]; then
+    unlock
+    local rc=0
+    "${cmd[@]}" 8>&- </dev/null >>"$logs/wine.log" 2>&1 || rc=$?
+    say "$program ended"
+    return "$rc"
+  fi
+  # The windows the program already has: the new start must show one of its own.
+  local before=
+  [ -n "$desk" ] && before=$(program_windows "$desk" "$program")
+  setsid "${cmd[@]}" 8>&- </dev/null >>"$logs/wine.log" 2>&1 &
+  run_wait_for_window $! "$before"
 }
 
 cmd_screenshot() {

@@ -5,17 +5,25 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config dpkg-dev nasm yasm
-  # 64-bit Windows target: 32-bit Linux programs (and so 32-bit Wine) cannot run on these machines.
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
-  wine wine64 xvfb x11-apps x11-utils xdotool imagemagick netpbm
+  # The device is 32-bit: the Windows build is i686 and runs in 32-bit Wine (wine32:i386, from
+  # the i386 architecture added below). The x86_64 toolchain keeps the 64-bit build possible.
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev mingw-w64-tools
+  wine wine32:i386 wine64 xvfb x11-apps x11-utils xdotool imagemagick netpbm
   ffmpeg nginx-light pulseaudio
   libjpeg62-turbo-dev libgif-dev libtiff-dev libpugixml-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  unicode-data
 )
 
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; else SUDO=; fi
+
+# wine32 is an i386 package: the architecture must be known to dpkg before apt can see it.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

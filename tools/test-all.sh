@@ -42,7 +42,7 @@ if want windows || want device; then
   sysroot=${CRV_SYSROOT:-}
   if [ -z "$sysroot" ]; then
     stamp "dependency sysroot"
-    sysroot=$(bash tools/build-deps.sh | tail -n1)
+    sysroot=$(bash tools/build-deps.sh "${CRV_WIN_ARCH:-i686}" | tail -n1)
   fi
   stamp "Windows build"
   CRV_SYSROOT="$sysroot" CRV_BUILD_DIR=build/win CRV_JOBS="$jobs" bash tools/build-windows.sh

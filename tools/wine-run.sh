@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # CMake's cross-compiling emulator for the Windows build: runs one Windows program under
-# 64-bit Wine inside the environment that tools/wine-session.sh (or tools/device.sh shell)
+# Wine inside the environment that tools/wine-session.sh (or tools/device.sh shell)
 # prepared, and hands back its standard output, standard error and exit code untouched.
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]
@@ -26,14 +26,9 @@ if [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
   exit 2
 fi
 
-wine=${CRV_WINE:-/usr/lib/wine/wine64}
-export WINEARCH=win64
-export WINEDEBUG=${WINEDEBUG:--all}
-# Keep Wine from writing desktop menu entries for the programs it runs.
-case ";${WINEDLLOVERRIDES:-};" in
-  *winemenubuilder*) ;;
-  *) export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
-esac
+. "$(dirname "${BASH_SOURCE[0]}")/wine-common.sh"
+crv_wine_env
+wine=$CRV_WINE
 
 # The program's output goes through files, not straight to our caller's pipes: Wine may start
 # helper processes on the way (the desktop's explorer, for one) that inherit the descriptors

@@ -4,10 +4,10 @@
 #   wine-session.sh CMD [ARGS...]        e.g.  wine-session.sh ctest --test-dir build/win
 #
 # The session is: an Xvfb display of its own (800x800x24, a free display number), a fresh
-# 64-bit Wine prefix in a temporary folder, a persistent wineserver (so each test program
-# starts in well under a second), and a private PulseAudio daemon with a null sink (when
+# 32-bit Wine prefix in a temporary folder (64-bit with CRV_WIN_ARCH=x86_64), a persistent
+# wineserver (so each test program starts in well under a second), and a private PulseAudio daemon with a null sink (when
 # pulseaudio is installed), so waveOut buffers complete at the real rate without a sound card.
-# CMD sees WINEPREFIX, WINEARCH=win64, DISPLAY, WINEDEBUG=-all, CRV_WINE_SESSION=1 (and
+# CMD sees WINEPREFIX, WINEARCH, DISPLAY, WINEDEBUG=-all, CRV_WINE_SESSION=1 (and
 # PULSE_SERVER when the sound daemon runs). Everything is torn down afterwards, whatever
 # happens: the Wine processes, the X server, the sound daemon and the temporary folder.
 # Works with no DISPLAY, no standard input, as root (CI).
@@ -21,19 +21,16 @@ if [ $# -lt 1 ]; then
   exit 2
 fi
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver64
-[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || true)
-for tool in "$WINE" "$WINESERVER" Xvfb; do
+. "$(dirname "${BASH_SOURCE[0]}")/wine-common.sh"
+for tool in "$CRV_WINE" "$CRV_WINESERVER" Xvfb; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "wine-session.sh: '$tool' is missing (run tools/install-packages.sh)" >&2
     exit 2
   fi
 done
 
-# No standard input at all (closed descriptor 0): give everything /dev/null instead, so no
-# descriptor opened below lands on 0 by accident.
-if ! { true <&0; } 2>/dev/null; then exec </dev/null; fi
+# No standard input at all (closed descriptor 0): give everything /dev/null instead.
+crv_stdin_or_null || exec </dev/null
 
 say() { [ "${CRV_SESSION_VERBOSE:-0}" = 1 ] && echo "wine-session: $*" >&2; return 0; }
 now() { date +%s.%N; }
@@ -49,9 +46,9 @@ cleanup() {
   [ "$cleaned" = 1 ] && return
   cleaned=1
   if [ -d "$tmp/prefix" ]; then
-    WINEPREFIX="$tmp/prefix" "$WINESERVER" -k >/dev/null 2>&1
+    WINEPREFIX="$tmp/prefix" "$CRV_WINESERVER" -k >/dev/null 2>&1
     # Wait (bounded) for the server to go, so the prefix can be removed.
-    WINEPREFIX="$tmp/prefix" timeout 10 "$WINESERVER" -w >/dev/null 2>&1
+    WINEPREFIX="$tmp/prefix" timeout 10 "$CRV_WINESERVER" -w >/dev/null 2>&1
   fi
   if [ -n "$pulse_pid" ]; then kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
@@ -79,23 +76,12 @@ trap 'on_signal HUP' HUP
 
 # --- X display -----------------------------------------------------------------------------
 t0=$(now)
-: >"$tmp/display"
-# -displayfd: Xvfb picks a free display number itself and writes it once it accepts clients.
-Xvfb -displayfd 9 -screen 0 800x800x24 -nolisten tcp -noreset \
-  9>"$tmp/display" </dev/null >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  grep -q '^[0-9]' "$tmp/display" 2>/dev/null && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-num=$(head -n1 "$tmp/display" 2>/dev/null | tr -dc 0-9)
-if [ -z "$num" ]; then
-  echo "wine-session.sh: Xvfb did not start:" >&2
-  cat "$tmp/xvfb.log" >&2
+if ! crv_start_xvfb "$tmp/display" "$tmp/xvfb.log" 800x800x24; then
+  echo "wine-session.sh: Xvfb did not start" >&2
   exit 2
 fi
-export DISPLAY=":$num"
+xvfb_pid=$crv_xvfb_pid
+export DISPLAY=$crv_xvfb_display
 say "Xvfb on $DISPLAY ($(since "$t0"))"
 
 # --- sound ---------------------------------------------------------------------------------
@@ -128,28 +114,16 @@ fi
 # --- Wine prefix and persistent server -------------------------------------------------------
 t0=$(now)
 export WINEPREFIX="$tmp/prefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-mkdir -p "$WINEPREFIX"
+crv_wine_env
 # Started first, so the programs wineboot leaves running (services, explorer) and every
 # later test program use the same server instead of starting one each time.
-"$WINESERVER" -p </dev/null >/dev/null 2>&1
-# The prompts to install Mono and Gecko, and the desktop menu entries, are all switched off.
-if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-    "$WINE" wineboot -i </dev/null >"$tmp/wineboot.log" 2>&1; then
-  echo "wine-session.sh: creating the Wine prefix failed:" >&2
-  cat "$tmp/wineboot.log" >&2
-  exit 2
-fi
-# (system.reg appears only when the persistent server saves the registry: look at the files.)
-if [ ! -d "$WINEPREFIX/drive_c/windows/system32" ]; then
-  echo "wine-session.sh: the Wine prefix was not created:" >&2
-  cat "$tmp/wineboot.log" >&2
+"$CRV_WINESERVER" -p </dev/null >/dev/null 2>&1
+if ! crv_create_prefix "$tmp/wineboot.log"; then
+  echo "wine-session.sh: creating the Wine prefix failed" >&2
   exit 2
 fi
 say "Wine prefix $WINEPREFIX ($(since "$t0"))"
 
-export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export CRV_WINE_SESSION=1
 
 # Wine's desktop process (explorer) quits a few seconds after its last client, and the next
@@ -157,7 +131,7 @@ export CRV_WINE_SESSION=1
 # reads from a pipe nobody writes to stays connected for the whole session and keeps it up;
 # the server's shutdown in cleanup ends it.
 mkfifo "$tmp/keepalive"
-"$WINE" cmd.exe /k <"$tmp/keepalive" >/dev/null 2>&1 &
+"$CRV_WINE" cmd.exe /k <"$tmp/keepalive" >/dev/null 2>&1 &
 exec 7>"$tmp/keepalive"
 
 # --- the command -----------------------------------------------------------------------------

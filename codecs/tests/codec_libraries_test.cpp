@@ -351,6 +351,18 @@ TEST_F(CodecLibrariesTest, SmallerPictureIsStretchedOverTheOutput) {
   EXPECT_LT(Compare(out.data(), doubled).mean, 4.0);
 }
 
+// The libraries are 32-bit, as the device's process that loads them is.
+TEST_F(CodecLibrariesTest, LibrariesAreBuiltForTheDevice) {
+  ASSERT_EQ(4u, sizeof(void*));
+  for (HMODULE module : {codecs_.module, codecs3_.module}) {
+    ASSERT_NE(nullptr, module);
+    const auto* base = reinterpret_cast<const uint8_t*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
+  }
+}
+
 TEST_F(CodecLibrariesTest, EachLibraryTakesItsOwnCodesAndSaneSizes) {
   for (const char* code : {"SVQ1", "H263", "MP4V"}) {
     SCOPED_TRACE(code);

@@ -6,13 +6,13 @@
 namespace crv {
 
 ApiFrameWnd::~ApiFrameWnd() {
-  if (m_className[0]) UnregisterClassW(m_className, m_hInstance);
+  if (className_[0]) UnregisterClassW(className_, instance_);
 }
 
 BOOL ApiFrameWnd::Create(HINSTANCE instance, const wchar_t* className, UINT resourceId) {
-  m_hInstance = instance;
-  m_resourceId = resourceId;
-  lstrcpynW(m_className, className, 64);
+  instance_ = instance;
+  resourceId_ = resourceId;
+  lstrcpynW(className_, className, 64);
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
   WNDCLASSW wc{};
   wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -21,14 +21,14 @@ BOOL ApiFrameWnd::Create(HINSTANCE instance, const wchar_t* className, UINT reso
   wc.hIcon = icon;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = m_className;
+  wc.lpszClassName = className_;
   if (!RegisterClassW(&wc)) {
-    m_className[0] = 0;
+    className_[0] = 0;
     return FALSE;
   }
   wchar_t title[128] = L"";
   LoadStringW(instance, resourceId, title, 128);
-  HWND window = CreateWindowExW(0, m_className, title, WS_VISIBLE | WS_POPUP | WS_CLIPCHILDREN, 0, 26, CW_USEDEFAULT,
+  HWND window = CreateWindowExW(0, className_, title, WS_VISIBLE | WS_POPUP | WS_CLIPCHILDREN, 0, 26, CW_USEDEFAULT,
                                 CW_USEDEFAULT, nullptr, nullptr, instance, this);
   if (!window) return FALSE;
   SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -41,30 +41,30 @@ BOOL ApiFrameWnd::Create(HINSTANCE instance, const wchar_t* className, UINT reso
   return TRUE;
 }
 
-LRESULT ApiFrameWnd::OnCreate(CREATESTRUCTW*) { return CreateMenuBar(m_resourceId) ? 0 : -1; }
+LRESULT ApiFrameWnd::OnCreate(CREATESTRUCTW*) { return CreateMenuBar(resourceId_) ? 0 : -1; }
 
 BOOL ApiFrameWnd::CreateMenuBar(UINT resourceId) {
-  if (m_menuBar) DestroyWindow(m_menuBar);
+  if (menuBar_) DestroyWindow(menuBar_);
   SHMENUBARINFO info{sizeof info};
-  info.hwndParent = m_hWnd;
+  info.hwndParent = window_;
   info.nToolBarId = resourceId;
-  info.hInstRes = m_hInstance;
-  m_menuBar = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
-  return m_menuBar != nullptr;
+  info.hInstRes = instance_;
+  menuBar_ = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
+  return menuBar_ != nullptr;
 }
 
 LRESULT ApiFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ACTIVATE:
-      m_sipInfo.cbSize = sizeof m_sipInfo;
-      if (LOWORD(wParam) == WA_INACTIVE) SHSipInfo(SPI_GETSIPINFO, 0, &m_sipInfo, 0);
-      else if (m_sipInfo.cbSize && m_sipInfo.rcVisibleDesktop.right) SHSipInfo(SPI_SETSIPINFO, 0, &m_sipInfo, 0);
+      sipInfo_.cbSize = sizeof sipInfo_;
+      if (LOWORD(wParam) == WA_INACTIVE) SHSipInfo(SPI_GETSIPINFO, 0, &sipInfo_, 0);
+      else if (sipInfo_.cbSize && sipInfo_.rcVisibleDesktop.right) SHSipInfo(SPI_SETSIPINFO, 0, &sipInfo_, 0);
       break;
     case WM_SETTINGCHANGE:
       if (wParam == SPI_SETSIPINFO) {
         RECT area;
         SHGetVisibleDesktop(&area);
-        MoveWindow(m_hWnd, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+        MoveWindow(window_, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
       }
       break;
     case WM_NOTIFY: {
@@ -73,9 +73,9 @@ LRESULT ApiFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case WM_CLOSE:
-      if (m_menuBar) DestroyWindow(m_menuBar);
-      m_menuBar = nullptr;
-      DestroyWindow(m_hWnd);
+      if (menuBar_) DestroyWindow(menuBar_);
+      menuBar_ = nullptr;
+      DestroyWindow(window_);
       return 0;
     case kMsgFinal: {
       LRESULT result = ApiWnd::WindowProc(message, wParam, lParam);
@@ -88,15 +88,15 @@ LRESULT ApiFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL ApiFrameWnd::OnCommand(WPARAM wParam, LPARAM) {
   WORD id = LOWORD(wParam);
-  if (id == 0xE141 || id == 8) {
-    DestroyWindow(m_hWnd);
+  if (id == kCmdAppExit || id == kCmdClose) {
+    DestroyWindow(window_);
     return TRUE;
   }
   return FALSE;
 }
 
 void ApiFrameWnd::RebuildRecentMenu() {
-  if (m_recentMenu) FillRecentMenu(m_recentMenu, m_recent, m_hInstance);
+  if (recentMenu_) FillRecentMenu(recentMenu_, recent_, instance_);
 }
 
 void FillRecentMenu(HMENU submenu, const RecentFiles& recent, HINSTANCE instance) {

@@ -20,22 +20,22 @@ class ApiFrameWnd : public ApiWnd {
   // Registers the class and creates the visible frame over the visible desktop.
   BOOL Create(HINSTANCE instance, const wchar_t* className, UINT resourceId);
 
-  HWND MenuBar() const { return m_menuBar; }
+  HWND MenuBar() const { return menuBar_; }
   // Replaces the soft-key bar with the one of `resourceId`.
   BOOL CreateMenuBar(UINT resourceId);
 
   // The recent-files list shown in `submenu` ("Recent files").
-  RecentFiles& Recent() { return m_recent; }
-  void AttachRecentMenu(HMENU submenu) { m_recentMenu = submenu; }
+  RecentFiles& Recent() { return recent_; }
+  void AttachRecentMenu(HMENU submenu) { recentMenu_ = submenu; }
   void RebuildRecentMenu();
 
  protected:
-  HWND m_menuBar = nullptr;
-  UINT m_resourceId = 0;
-  SIPINFO m_sipInfo{};
-  wchar_t m_className[64] = L"";
-  RecentFiles m_recent;
-  HMENU m_recentMenu = nullptr;
+  HWND menuBar_ = nullptr;
+  UINT resourceId_ = 0;
+  SIPINFO sipInfo_{};
+  wchar_t className_[64] = L"";
+  RecentFiles recent_;
+  HMENU recentMenu_ = nullptr;
 };
 
 // The "Recent files" item rebuild, for any menu (the frame's and the tests').

@@ -14,7 +14,7 @@ const wchar_t* LoadResString(UINT id, wchar_t* buffer, int capacity, HINSTANCE i
     buffer = shared;
     capacity = 256;
   }
-  if (!instance) instance = ApiMainApp::Instance() ? ApiMainApp::Instance()->InstanceHandle() : GetModuleHandleW(nullptr);
+  if (!instance) instance = TheMainApp() ? TheMainApp()->InstanceHandle() : GetModuleHandleW(nullptr);
   buffer[0] = 0;
   LoadStringW(instance, id, buffer, capacity);
   return buffer;

@@ -79,31 +79,31 @@ int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
 }  // namespace
 
 ApiMultipageDialog::ApiMultipageDialog(HWND parent, HINSTANCE instance, const wchar_t* caption)
-    : m_parent(parent), m_instance(instance), m_caption(caption) {}
+    : parent_(parent), instance_(instance), caption_(caption) {}
 
 BOOL ApiMultipageDialog::DoModal() {
-  std::vector<PROPSHEETPAGEW> pages(m_pages.size());
-  for (size_t i = 0; i < m_pages.size(); ++i) {
+  std::vector<PROPSHEETPAGEW> pages(pages_.size());
+  for (size_t i = 0; i < pages_.size(); ++i) {
     PROPSHEETPAGEW& p = pages[i];
     p = PROPSHEETPAGEW{};
     p.dwSize = sizeof p;
     p.dwFlags = PSP_PREMATURE;
-    p.hInstance = m_instance;
-    p.pszTemplate = MAKEINTRESOURCEW(m_pages[i]->TemplateId());
+    p.hInstance = instance_;
+    p.pszTemplate = MAKEINTRESOURCEW(pages_[i]->TemplateId());
     p.pfnDlgProc = PageProc;
-    p.lParam = reinterpret_cast<LPARAM>(m_pages[i]);
+    p.lParam = reinterpret_cast<LPARAM>(pages_[i]);
   }
   PROPSHEETHEADERW header{};
   header.dwSize = sizeof header;
   header.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK | PSH_NOAPPLYNOW;
-  header.hwndParent = m_parent;
-  header.hInstance = m_instance;
-  header.pszCaption = m_caption;
+  header.hwndParent = parent_;
+  header.hInstance = instance_;
+  header.pszCaption = caption_;
   header.nPages = static_cast<UINT>(pages.size());
   header.ppsp = pages.data();
   header.pfnCallback = SheetCallback;
   INT_PTR result = PropertySheetW(&header);
-  if (m_parent) SetForegroundWindow(m_parent);
+  if (parent_) SetForegroundWindow(parent_);
   return result > 0;
 }
 

@@ -4,11 +4,11 @@
 
 namespace crv {
 
-ApiRegistry::ApiRegistry(const wchar_t* path, HKEY root) : m_root(root) {
-  m_path[0] = 0;
-  if (path) lstrcpynW(m_path, path, 259);
-  int n = lstrlenW(m_path);
-  if (n > 0 && m_path[n - 1] != L'\\') lstrcatW(m_path, L"\\");
+ApiRegistry::ApiRegistry(const wchar_t* path, HKEY root) : root_(root) {
+  path_[0] = 0;
+  if (path) lstrcpynW(path_, path, 259);
+  int n = lstrlenW(path_);
+  if (n > 0 && path_[n - 1] != L'\\') lstrcatW(path_, L"\\");
 }
 
 ApiRegistry::~ApiRegistry() { Close(); }
@@ -16,49 +16,49 @@ ApiRegistry::~ApiRegistry() { Close(); }
 BOOL ApiRegistry::Open(const wchar_t* subkey, BOOL write) {
   Close();
   if (subkey) {
-    int room = 259 - lstrlenW(m_path);
+    int room = 259 - lstrlenW(path_);
     if (lstrlenW(subkey) > room) return FALSE;
-    lstrcatW(m_path, subkey);
+    lstrcatW(path_, subkey);
   }
   LONG result;
   if (write)
-    result = RegCreateKeyExW(m_root, m_path, 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr, &m_key, &m_disposition);
+    result = RegCreateKeyExW(root_, path_, 0, nullptr, 0, KEY_WRITE | KEY_READ, nullptr, &key_, &disposition_);
   else
-    result = RegOpenKeyExW(m_root, m_path, 0, KEY_READ, &m_key);
-  if (result != ERROR_SUCCESS) m_key = nullptr;
-  return m_key != nullptr;
+    result = RegOpenKeyExW(root_, path_, 0, KEY_READ, &key_);
+  if (result != ERROR_SUCCESS) key_ = nullptr;
+  return key_ != nullptr;
 }
 
 void ApiRegistry::Close() {
-  if (m_key) RegCloseKey(m_key);
-  m_key = nullptr;
+  if (key_) RegCloseKey(key_);
+  key_ = nullptr;
 }
 
 bool ApiRegistry::QueryValue(const char16_t* name, void* data, uint32_t* size) {
-  if (!m_key) return false;
+  if (!key_) return false;
   DWORD bytes = *size;
-  if (RegQueryValueExW(m_key, W(name), nullptr, nullptr, static_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS)
+  if (RegQueryValueExW(key_, W(name), nullptr, nullptr, static_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS)
     return false;
   *size = bytes;
   return true;
 }
 
 bool ApiRegistry::SetBinary(const char16_t* name, const void* data, uint32_t size) {
-  return m_key && RegSetValueExW(m_key, W(name), 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  return key_ && RegSetValueExW(key_, W(name), 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
 bool ApiRegistry::SetStringValue(const char16_t* name, const char16_t* text) {
   DWORD bytes = static_cast<DWORD>((Length16(text) + 1) * sizeof(char16_t));
-  return m_key && RegSetValueExW(m_key, W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS;
+  return key_ && RegSetValueExW(key_, W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS;
 }
 
 bool ApiRegistry::WriteDword(const char16_t* name, uint32_t value) {
   DWORD v = value;
-  return m_key && RegSetValueExW(m_key, W(name), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4) == ERROR_SUCCESS;
+  return key_ && RegSetValueExW(key_, W(name), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4) == ERROR_SUCCESS;
 }
 
 bool ApiRegistry::DeleteValue(const char16_t* name) {
-  return m_key && RegDeleteValueW(m_key, W(name)) == ERROR_SUCCESS;
+  return key_ && RegDeleteValueW(key_, W(name)) == ERROR_SUCCESS;
 }
 
 BOOL ApiRegistry::WriteStringAt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text) {

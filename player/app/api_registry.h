@@ -27,14 +27,14 @@ class ApiRegistry : public SettingsKey {
   static BOOL WriteStringAt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
   static BOOL DeleteValueAt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 
-  const wchar_t* Path() const { return m_path; }
-  DWORD Disposition() const { return m_disposition; }
+  const wchar_t* Path() const { return path_; }
+  DWORD Disposition() const { return disposition_; }
 
  private:
-  wchar_t m_path[260];
-  HKEY m_root;
-  HKEY m_key = nullptr;
-  DWORD m_disposition = 0;
+  wchar_t path_[260];
+  HKEY root_;
+  HKEY key_ = nullptr;
+  DWORD disposition_ = 0;
 };
 
 // The settings store on the registry, under the product key of HKEY_LOCAL_MACHINE;

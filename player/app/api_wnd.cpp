@@ -72,20 +72,20 @@ INT_PTR CALLBACK SharedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 void ApiWnd::Attach(HWND window) {
-  m_hWnd = window;
+  window_ = window;
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 LRESULT ApiWnd::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (m_prevProc) return CallWindowProcW(m_prevProc, m_hWnd, message, wParam, lParam);
-  if (m_isDialog) return 0;
-  return DefWindowProcW(m_hWnd, message, wParam, lParam);
+  if (prevProc_) return CallWindowProcW(prevProc_, window_, message, wParam, lParam);
+  if (isDialog_) return 0;
+  return DefWindowProcW(window_, message, wParam, lParam);
 }
 
 LRESULT ApiWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (lParam) FollowFocusWithSip(m_hWnd, wParam, lParam);
+      if (lParam) FollowFocusWithSip(window_, wParam, lParam);
       if (OnCommand(wParam, lParam)) return 0;
       break;
     case WM_NOTIFY: {
@@ -98,22 +98,22 @@ LRESULT ApiWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
       return 0;
     case WM_CLOSE:
-      SHSipPreference(m_hWnd, SIP_DOWN);
+      SHSipPreference(window_, SIP_DOWN);
       break;
     case WM_DESTROY: {
-      if (m_boldFont) {
-        DeleteObject(m_boldFont);
-        m_boldFont = nullptr;
+      if (boldFont_) {
+        DeleteObject(boldFont_);
+        boldFont_ = nullptr;
       }
       LRESULT result = DefaultProc(message, wParam, lParam);
-      SendMessageW(m_hWnd, kMsgFinal, 0, 0);
+      SendMessageW(window_, kMsgFinal, 0, 0);
       return result;
     }
     case kMsgFinal: {
-      HWND window = m_hWnd;
-      if (m_prevProc) {
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prevProc));
-        m_prevProc = nullptr;
+      HWND window = window_;
+      if (prevProc_) {
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(prevProc_));
+        prevProc_ = nullptr;
       }
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       OnFinalMessage();  // may delete this object
@@ -126,20 +126,20 @@ LRESULT ApiWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL ApiWnd::SubclassDlgItem(int id, HWND dialog) {
   HWND control = GetDlgItem(dialog, id);
   if (!control) return FALSE;
-  m_hWnd = control;
-  m_prevProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+  window_ = control;
+  prevProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
   SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SharedWindowProc));
   return TRUE;
 }
 
 ApiWnd::~ApiWnd() {
-  if (m_boldFont) DeleteObject(m_boldFont);
+  if (boldFont_) DeleteObject(boldFont_);
 }
 
 BOOL ApiWnd::Create(const wchar_t* className, DWORD style, const RECT* rect, HWND parent, UINT id,
                     HINSTANCE instance) {
-  m_hInstance = instance;
+  instance_ = instance;
   int x = CW_USEDEFAULT, y = CW_USEDEFAULT, w = CW_USEDEFAULT, h = CW_USEDEFAULT;
   if (rect) {
     x = rect->left;
@@ -150,9 +150,9 @@ BOOL ApiWnd::Create(const wchar_t* className, DWORD style, const RECT* rect, HWN
   HWND window = CreateWindowExW(0, className, nullptr, style, x, y, w, h, parent,
                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, this);
   if (!window) return FALSE;
-  if (m_hWnd != window) {
+  if (window_ != window) {
     // A class of its own procedure: attach by subclassing.
-    m_prevProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
+    prevProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
     Attach(window);
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SharedWindowProc));
     OnCreate(nullptr);
@@ -161,40 +161,40 @@ BOOL ApiWnd::Create(const wchar_t* className, DWORD style, const RECT* rect, HWN
 }
 
 void ApiWnd::SetBoldFont(int controlId) {
-  if (!m_boldFont) {
+  if (!boldFont_) {
     LOGFONTW font{};
     GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font);
     font.lfWeight = FW_BOLD;
-    m_boldFont = CreateFontIndirectW(&font);
+    boldFont_ = CreateFontIndirectW(&font);
   }
-  SendDlgItemMessageW(m_hWnd, controlId, WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont), TRUE);
+  SendDlgItemMessageW(window_, controlId, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), TRUE);
 }
 
 ApiDialog::ApiDialog(UINT templateId, HWND parent, HINSTANCE instance)
-    : m_hParent(parent), m_templateId(static_cast<WORD>(templateId)) {
-  m_isDialog = TRUE;
-  m_hInstance = instance;
+    : parent_(parent), templateId_(static_cast<WORD>(templateId)) {
+  isDialog_ = TRUE;
+  instance_ = instance;
 }
 
 INT_PTR ApiDialog::DoModal() {
-  m_modeless = FALSE;
-  HRSRC found = FindResourceW(m_hInstance, MAKEINTRESOURCEW(m_templateId), RT_DIALOG);
+  modeless_ = FALSE;
+  HRSRC found = FindResourceW(instance_, MAKEINTRESOURCEW(templateId_), RT_DIALOG);
   if (!found) return -1;
-  auto* dlgTemplate = static_cast<DLGTEMPLATE*>(LockResource(LoadResource(m_hInstance, found)));
+  auto* dlgTemplate = static_cast<DLGTEMPLATE*>(LockResource(LoadResource(instance_, found)));
   if (!dlgTemplate) return -1;
-  return DialogBoxIndirectParamW(m_hInstance, dlgTemplate, m_hParent, SharedDialogProc,
+  return DialogBoxIndirectParamW(instance_, dlgTemplate, parent_, SharedDialogProc,
                                  reinterpret_cast<LPARAM>(this));
 }
 
 HWND ApiDialog::CreateModeless() {
-  m_modeless = TRUE;
-  return CreateDialogParamW(m_hInstance, MAKEINTRESOURCEW(m_templateId), m_hParent, SharedDialogProc,
+  modeless_ = TRUE;
+  return CreateDialogParamW(instance_, MAKEINTRESOURCEW(templateId_), parent_, SharedDialogProc,
                             reinterpret_cast<LPARAM>(this));
 }
 
 void ApiDialog::EndDialog(INT_PTR result) {
-  if (m_modeless) DestroyWindow(m_hWnd);
-  else ::EndDialog(m_hWnd, result);
+  if (modeless_) DestroyWindow(window_);
+  else ::EndDialog(window_, result);
 }
 
 LRESULT ApiDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -202,7 +202,7 @@ LRESULT ApiDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     EndDialog(IDCANCEL);
     return 0;
   }
-  if (message == WM_CTLCOLORSTATIC && m_hTitle && reinterpret_cast<HWND>(lParam) == m_hTitle) {
+  if (message == WM_CTLCOLORSTATIC && titleLabel_ && reinterpret_cast<HWND>(lParam) == titleLabel_) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     SetTextColor(dc, RGB(0, 0, 255));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -213,7 +213,7 @@ LRESULT ApiDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL ApiDialog::OnCommand(WPARAM wParam, LPARAM) {
   WORD id = LOWORD(wParam);
-  if (id == IDOK || id == IDCANCEL || id == 8) {
+  if (id == IDOK || id == IDCANCEL || id == kCmdClose) {
     EndDialog(id);
     return TRUE;
   }
@@ -221,12 +221,12 @@ BOOL ApiDialog::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 BOOL ApiDialog::OnInitDialog() {
-  m_hTitle = GetDlgItem(m_hWnd, kTitleLabelId);
+  titleLabel_ = GetDlgItem(window_, kTitleLabelId);
   return TRUE;
 }
 
 void ApiDialog::OnFinalMessage() {
-  if (m_modeless) delete this;
+  if (modeless_) delete this;
 }
 
 UINT PickTemplate(UINT portrait, UINT landscape, UINT square) {

@@ -9,6 +9,8 @@ namespace crv {
 constexpr UINT kMsgFinal = 0x7FFF;        // sent to a window after its WM_DESTROY
 constexpr UINT kCmdPageActive = 0x7FFE;   // property page became the active page
 constexpr UINT kCmdHelp = 0xE146;         // property sheet help
+constexpr UINT kCmdClose = 8;             // the shell's close button
+constexpr UINT kCmdAppExit = 0xE141;      // ends the frame like kCmdClose
 constexpr int kTitleLabelId = 700;        // a dialog's blue title label
 
 // Window procedure and dialog procedure of every framework window.
@@ -37,19 +39,19 @@ class ApiWnd {
   BOOL Create(const wchar_t* className, DWORD style, const RECT* rect, HWND parent, UINT id, HINSTANCE instance);
   void SetBoldFont(int controlId);
 
-  HWND Handle() const { return m_hWnd; }
-  HINSTANCE Instance() const { return m_hInstance; }
-  bool IsWindowAlive() const { return m_hWnd && ::IsWindow(m_hWnd); }
+  HWND Handle() const { return window_; }
+  HINSTANCE Instance() const { return instance_; }
+  bool IsWindowAlive() const { return window_ && ::IsWindow(window_); }
 
   // Binds a window to this object (the dispatcher's step on creation and subclassing).
   void Attach(HWND window);
 
  protected:
-  WNDPROC m_prevProc = nullptr;  // set only when subclassing
-  HFONT m_boldFont = nullptr;
-  BOOL m_isDialog = FALSE;
-  HINSTANCE m_hInstance = nullptr;
-  HWND m_hWnd = nullptr;
+  WNDPROC prevProc_ = nullptr;  // set only when subclassing
+  HFONT boldFont_ = nullptr;
+  BOOL isDialog_ = FALSE;
+  HINSTANCE instance_ = nullptr;
+  HWND window_ = nullptr;
 
   friend LRESULT CALLBACK SharedWindowProc(HWND, UINT, WPARAM, LPARAM);
   friend INT_PTR CALLBACK SharedDialogProc(HWND, UINT, WPARAM, LPARAM);
@@ -71,14 +73,14 @@ class ApiDialog : public ApiWnd {
   // Modeless: the dialog window exists until EndDialog, then deletes this object.
   HWND CreateModeless();
 
-  WORD TemplateId() const { return m_templateId; }
-  HWND Parent() const { return m_hParent; }
+  WORD TemplateId() const { return templateId_; }
+  HWND Parent() const { return parent_; }
 
  protected:
-  HWND m_hParent;
-  HWND m_hTitle = nullptr;
-  WORD m_templateId;
-  BOOL m_modeless = TRUE;
+  HWND parent_;
+  HWND titleLabel_ = nullptr;
+  WORD templateId_;
+  BOOL modeless_ = TRUE;
 };
 
 // Picks one of a dialog's three templates from the screen's shape: portrait, landscape, square.

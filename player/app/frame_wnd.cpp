@@ -58,9 +58,9 @@ HMENU FindSubmenu(HMENU menu, const wchar_t* text) {
 
 }  // namespace
 
-FrameWnd::FrameWnd(SettingsStore& store, const wchar_t* commandLine) : m_store(store) {
-  LoadSaveOptions(m_store, m_options, Direction::Read);
-  if (commandLine && commandLine[0]) CopyTo(m_options.FileName, kPathChars, U(commandLine));
+FrameWnd::FrameWnd(SettingsStore& store, const wchar_t* commandLine) : store_(store) {
+  LoadSaveOptions(store_, options_, Direction::Read);
+  if (commandLine && commandLine[0]) CopyTo(options_.FileName, kPathChars, U(commandLine));
 }
 
 FrameWnd::~FrameWnd() { DeleteTemporaryFiles(); }
@@ -71,28 +71,25 @@ LRESULT FrameWnd::OnCreate(CREATESTRUCTW* create) {
   if (result != 0) return result;
   // The album view's soft keys until a view of its own replaces them.
   CreateMenuBar(IDR_FRAME);
-  m_recent.Load(m_store);
-  AttachRecentMenu(FindSubmenu(reinterpret_cast<HMENU>(SendMessageW(m_menuBar, SHCMBM_GETMENU, 0, 0)), L"Recent files"));
+  recent_.Load(store_);
+  AttachRecentMenu(FindSubmenu(reinterpret_cast<HMENU>(SendMessageW(menuBar_, SHCMBM_GETMENU, 0, 0)), L"Recent files"));
   RebuildRecentMenu();
   // A file named on our own command line is shown as taken over at start.
-  if (m_options.ExtType != kKindNone && PathExists(CurrentPath()))
-    m_lastHandOver = m_options.ExtType == kKindPicture ? kMsgOpenImageFile : kMsgOpenMediaFile;
-  uint32_t none = 0;
-  LoadSaveExtType(m_store, none, Direction::Write);
+  const FileKind kind = ConsumeStartHandOver(store_, options_, PathExists(CurrentPath()));
+  if (kind != kKindNone) lastHandOver_ = kind == kKindPicture ? kMsgOpenImageFile : kMsgOpenMediaFile;
   return 0;
 }
 
 void FrameWnd::TakeHandOver(UINT message) {
   PumpMessages();
-  LoadSaveFileName(m_store, m_options.FileName, kPathChars, Direction::Read);
-  m_lastHandOver = message;
+  LoadSaveFileName(store_, options_.FileName, kPathChars, Direction::Read);
+  lastHandOver_ = message;
   if (message == kMsgOpenImageFile && PathExists(CurrentPath())) {
-    m_recent.Add(m_store, U(CurrentPath()));
+    recent_.Add(store_, U(CurrentPath()));
     RebuildRecentMenu();
   }
-  uint32_t none = 0;
-  LoadSaveExtType(m_store, none, Direction::Write);
-  InvalidateRect(m_hWnd, nullptr, TRUE);
+  EndHandOver(store_, options_);
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 LRESULT FrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,10 +102,10 @@ LRESULT FrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       Paint();
       return 0;
     case WM_DESTROY:
-      LoadSaveOptions(m_store, m_options, Direction::Write);
+      LoadSaveOptions(store_, options_, Direction::Write);
       DeleteFileW(L"\\My Documents\\temp.url");
-      if (m_menuBar) DestroyWindow(m_menuBar);
-      m_menuBar = nullptr;
+      if (menuBar_) DestroyWindow(menuBar_);
+      menuBar_ = nullptr;
       break;
   }
   return ApiFrameWnd::WindowProc(message, wParam, lParam);
@@ -116,34 +113,34 @@ LRESULT FrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void FrameWnd::Paint() {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(m_hWnd, &ps);
+  HDC dc = BeginPaint(window_, &ps);
   RECT client;
-  GetClientRect(m_hWnd, &client);
+  GetClientRect(window_, &client);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(128, 128, 128));
   wchar_t title[128];
-  GetWindowTextW(m_hWnd, title, 128);
+  GetWindowTextW(window_, title, 128);
   std::wstring text = title;
-  if (m_lastHandOver) text += std::wstring(L"\n\n") + CurrentPath();
+  if (lastHandOver_) text += std::wstring(L"\n\n") + CurrentPath();
   DrawTextW(dc, text.c_str(), -1, &client, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-  EndPaint(m_hWnd, &ps);
+  EndPaint(window_, &ps);
 }
 
 void FrameWnd::OpenRecent(size_t index) {
-  const auto& entries = m_recent.Entries();
+  const auto& entries = recent_.Entries();
   if (index >= entries.size()) return;
   u16 path = entries[index];
-  CopyTo(m_options.FileName, kPathChars, path);
-  m_recent.Add(m_store, path);
+  CopyTo(options_.FileName, kPathChars, path);
+  recent_.Add(store_, path);
   RebuildRecentMenu();
-  InvalidateRect(m_hWnd, nullptr, TRUE);
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 BOOL FrameWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
   UINT id = LOWORD(wParam);
   switch (id) {
-    case ID_EXIT: DestroyWindow(m_hWnd); return TRUE;
-    case ID_HELP: OpenHelp(m_hWnd, L"\\Windows\\CRV.htm", nullptr); return TRUE;
+    case ID_EXIT: DestroyWindow(window_); return TRUE;
+    case ID_HELP: OpenHelp(window_, L"\\Windows\\CRV.htm", nullptr); return TRUE;
   }
   if (id >= RecentFiles::kFirstCommand && id < RecentFiles::kFirstCommand + RecentFiles::kCapacity) {
     OpenRecent(id - RecentFiles::kFirstCommand);

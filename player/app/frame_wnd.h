@@ -20,17 +20,17 @@ class FrameWnd : public ApiFrameWnd {
   // 1 enable, 0 gray, -1 leave as it is.
   virtual int GetCommandState(UINT id);
 
-  Options& CurrentOptions() { return m_options; }
-  const wchar_t* CurrentPath() const { return reinterpret_cast<const wchar_t*>(m_options.FileName); }
+  Options& CurrentOptions() { return options_; }
+  const wchar_t* CurrentPath() const { return reinterpret_cast<const wchar_t*>(options_.FileName); }
 
  private:
   void TakeHandOver(UINT message);
   void OpenRecent(size_t index);
   void Paint();
 
-  SettingsStore& m_store;
-  Options m_options;
-  UINT m_lastHandOver = 0;  // message of the last hand-over taken
+  SettingsStore& store_;
+  Options options_;
+  UINT lastHandOver_ = 0;  // message of the last hand-over taken
 };
 
 // Start-up and shutdown of the player process; returns the exit code.

@@ -17,6 +17,18 @@ HandOverPlan PlanHandOver(const u16& commandLine, bool pathExists) {
   return plan;
 }
 
+FileKind ConsumeStartHandOver(SettingsStore& store, Options& options, bool pathExists) {
+  FileKind kind = kKindNone;
+  if (options.ExtType != kKindNone && pathExists) kind = ClassifyPath(u16(options.FileName));
+  EndHandOver(store, options);
+  return kind;
+}
+
+void EndHandOver(SettingsStore& store, Options& options) {
+  options.ExtType = kKindNone;
+  LoadSaveExtType(store, options.ExtType, Direction::Write);
+}
+
 u16 CommandLinePath(const u16& commandLine) {
   size_t begin = commandLine.find_first_not_of(u" \t");
   if (begin == u16::npos) return u16();

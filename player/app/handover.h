@@ -2,6 +2,7 @@
 // instance runs: the settings it writes and the message a running instance would get.
 #pragma once
 #include "player/app/file_kind.h"
+#include "player/app/settings.h"
 
 namespace crv {
 
@@ -18,6 +19,14 @@ struct HandOverPlan {
 
 // The whole command line is the path: no options.
 HandOverPlan PlanHandOver(const u16& commandLine, bool pathExists);
+
+// The first instance's side, once its frame exists: the kind the current path was handed over
+// as, found by classifying the path (kKindNone when ExtType is kKindNone, the path is missing or
+// of no known kind). ExtType is reset in the store and in `options` alike, so that saving the
+// options later cannot put the consumed hand-over back.
+FileKind ConsumeStartHandOver(SettingsStore& store, Options& options, bool pathExists);
+// A running instance took a hand-over: ExtType goes back to kKindNone, stored and in `options`.
+void EndHandOver(SettingsStore& store, Options& options);
 
 // The path in a command line. The device's shell passes a path as it is; desktop shells
 // (and Wine's) put quotes around one with spaces, which no file name can contain: one pair

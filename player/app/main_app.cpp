@@ -7,41 +7,43 @@ namespace {
 struct {
   UINT message = 0;
   POINT position{-1, -1};
-} g_lastMouseMove;
+} lastMouseMove;
+
+ApiMainApp* runningApp = nullptr;
 
 }  // namespace
 
-ApiMainApp* ApiMainApp::s_app = nullptr;
+ApiMainApp* TheMainApp() { return runningApp; }
 
-ApiMainApp::ApiMainApp(HINSTANCE instance, const wchar_t* name) : m_hInstance(instance) {
-  lstrcpynW(m_name, name ? name : L"", 64);
-  s_app = this;
+ApiMainApp::ApiMainApp(HINSTANCE instance, const wchar_t* name) : instance_(instance) {
+  lstrcpynW(name_, name ? name : L"", 64);
+  runningApp = this;
 }
 
 ApiMainApp::~ApiMainApp() {
-  if (s_app == this) s_app = nullptr;
+  if (runningApp == this) runningApp = nullptr;
 }
 
 BOOL ApiMainApp::IsIdleMessage(const MSG& msg) {
   if (msg.message == WM_PAINT || msg.message == 0x118) return FALSE;  // 0x118: the caret blink
   if (msg.message == WM_MOUSEMOVE) {
-    if (g_lastMouseMove.message == WM_MOUSEMOVE && g_lastMouseMove.position.x == msg.pt.x &&
-        g_lastMouseMove.position.y == msg.pt.y)
+    if (lastMouseMove.message == WM_MOUSEMOVE && lastMouseMove.position.x == msg.pt.x &&
+        lastMouseMove.position.y == msg.pt.y)
       return FALSE;
-    g_lastMouseMove.message = WM_MOUSEMOVE;
-    g_lastMouseMove.position = msg.pt;
+    lastMouseMove.message = WM_MOUSEMOVE;
+    lastMouseMove.position = msg.pt;
   }
   return TRUE;
 }
 
 int ApiMainApp::Run(HWND mainWindow) {
-  m_mainWindow = mainWindow;
+  mainWindow_ = mainWindow;
   bool idle = true;
   unsigned idleCount = 0;
   MSG msg;
   for (;;) {
     while (idle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-      if (idleCount == 0 && m_mainWindow) OnIdle();
+      if (idleCount == 0 && mainWindow_) OnIdle();
       // One idle call per burst of activity; without a main window there is nothing to
       // do, so wait for the next message instead of spinning.
       idle = false;
@@ -49,7 +51,7 @@ int ApiMainApp::Run(HWND mainWindow) {
     }
     do {
       if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
-        m_mainWindow = nullptr;
+        mainWindow_ = nullptr;
         return 0;
       }
       TranslateMessage(&msg);
@@ -64,7 +66,7 @@ int ApiMainApp::Run(HWND mainWindow) {
 
 void MainApp::OnIdle() {
   // The frame needs no idle work; reading its object keeps the window's binding honest.
-  if (m_mainWindow) GetWindowLongPtrW(m_mainWindow, GWLP_USERDATA);
+  if (mainWindow_) GetWindowLongPtrW(mainWindow_, GWLP_USERDATA);
 }
 
 }  // namespace crv

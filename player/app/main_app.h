@@ -14,19 +14,18 @@ class ApiMainApp {
   // Runs the loop with `mainWindow` until the quit message; returns 0.
   int Run(HWND mainWindow);
 
-  HINSTANCE InstanceHandle() const { return m_hInstance; }
-  const wchar_t* Name() const { return m_name; }
-  HWND MainWindow() const { return m_mainWindow; }
-  static ApiMainApp* Instance() { return s_app; }
+  HINSTANCE InstanceHandle() const { return instance_; }
+  const wchar_t* Name() const { return name_; }
+  HWND MainWindow() const { return mainWindow_; }
 
  protected:
-  HINSTANCE m_hInstance;
-  wchar_t m_name[64];
-  HWND m_mainWindow = nullptr;
-
- private:
-  static ApiMainApp* s_app;
+  HINSTANCE instance_;
+  wchar_t name_[64];
+  HWND mainWindow_ = nullptr;
 };
+
+// The application object of the process while one exists (the last constructed), else null.
+ApiMainApp* TheMainApp();
 
 class MainApp : public ApiMainApp {
  public:

@@ -20,19 +20,19 @@ class MemoryKey : public SettingsKey {
   }
   bool SetBinary(const char16_t* name, const void* data, uint32_t size) override {
     const uint8_t* p = static_cast<const uint8_t*>(data);
-    (*key_)[ToLower(name ? name : u"")] = {3, std::vector<uint8_t>(p, p + size)};
+    (*key_)[ToLower(name ? name : u"")] = {MemorySettingsStore::kTypeBinary, std::vector<uint8_t>(p, p + size)};
     return true;
   }
   bool SetStringValue(const char16_t* name, const char16_t* text) override {
     size_t bytes = (Length16(text) + 1) * sizeof(char16_t);
     const uint8_t* p = reinterpret_cast<const uint8_t*>(text);
-    (*key_)[ToLower(name ? name : u"")] = {1, std::vector<uint8_t>(p, p + bytes)};
+    (*key_)[ToLower(name ? name : u"")] = {MemorySettingsStore::kTypeString, std::vector<uint8_t>(p, p + bytes)};
     return true;
   }
   bool WriteDword(const char16_t* name, uint32_t value) override {
     uint8_t b[4];
     std::memcpy(b, &value, 4);
-    (*key_)[ToLower(name ? name : u"")] = {4, std::vector<uint8_t>(b, b + 4)};
+    (*key_)[ToLower(name ? name : u"")] = {MemorySettingsStore::kTypeDword, std::vector<uint8_t>(b, b + 4)};
     return true;
   }
   bool DeleteValue(const char16_t* name) override { return key_->erase(ToLower(name ? name : u"")) != 0; }

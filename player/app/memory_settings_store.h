@@ -9,8 +9,13 @@ namespace crv {
 
 class MemorySettingsStore : public SettingsStore {
  public:
+  // Value types as the registry numbers them.
+  static constexpr uint32_t kTypeString = 1;
+  static constexpr uint32_t kTypeBinary = 3;
+  static constexpr uint32_t kTypeDword = 4;
+
   struct Value {
-    uint32_t type;  // 1 string, 3 binary, 4 DWORD, as the registry numbers them
+    uint32_t type;  // kTypeString, kTypeBinary or kTypeDword
     std::vector<uint8_t> data;
   };
   using Key = std::map<u16, Value>;  // value name (folded) -> value

@@ -18,10 +18,6 @@
 namespace crv {
 namespace {
 
-// The process-wide view mode and the built-in loader's media switch.
-uint32_t g_view = 5;
-uint32_t g_loadMedia = 1;
-
 // Raises a window with its owned pop-ups, as the shell does for a handle with bit 0 set.
 void BringToFront(HWND window) {
   HWND popup = GetLastActivePopup(window);
@@ -53,9 +49,6 @@ bool HandOverToRunningInstance(SettingsStore& store, const wchar_t* commandLine)
 
 }  // namespace
 
-uint32_t CurrentView() { return g_view; }
-uint32_t LoadMediaMode() { return g_loadMedia; }
-
 int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
   SHInitExtraControls();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
@@ -64,16 +57,15 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
   RegistrySettingsStore store;
   if (HandOverToRunningInstance(store, commandLine)) return 0;
 
-  g_view = 5;
-  g_loadMedia = 1;
-  LoadSaveView(store, g_view, g_loadMedia, Direction::Read);
+  ViewSettings& view = TheViewSettings();
+  view.Load(store);
 
   // Step 5: the sources behind the built-in loader's rows, then the image-loader list (the
   // built-in loader, then the plug-ins beside the program) for the mode just read.
   RegisterAviSource();
   RegisterQtSource();
   RegisterPictureSources();
-  ChangeMediaMode(g_loadMedia == 1);
+  ChangeMediaMode(view.LoadMedia() == 1);
 
   if (FAILED(CoInitializeEx(nullptr, 0))) return -1;
   int exitCode = 0;
@@ -81,7 +73,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
     MainApp app(instance, L"Corvane Cinema");
     FrameWnd* frame = new FrameWnd(store, commandLine);
     if (frame->Create(instance, W(kFrameClassName), IDR_FRAME)) app.Run(frame->Handle());
-    LoadSaveView(store, g_view, g_loadMedia, Direction::Write);
+    view.Save(store);
     CoUninitialize();
     delete frame;
   }

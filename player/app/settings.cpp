@@ -34,8 +34,8 @@ std::unique_ptr<SettingsKey> OpenFor(SettingsStore& store, const char16_t* subke
 }
 
 void ApplyRangeRules(Options& o) {
-  if (o.ExtType >= 3) o.ExtType = 0;
-  if (o.LandscapeMode > 2) o.LandscapeMode = 0;
+  if (o.ExtType > kKindMedia) o.ExtType = kKindNone;
+  if (o.LandscapeMode > kLandscapeAuto) o.LandscapeMode = kLandscapeOff;
   o.HTTPPreload = Clamp(o.HTTPPreload, kHttpPreloadMin, kHttpPreloadMax);
   if (!o.CleanerFolder1[0]) CopyTo(o.CleanerFolder1, kPathChars, kDefaultCleaner1);
   if (!o.CleanerFolder2[0]) CopyTo(o.CleanerFolder2, kPathChars, kDefaultCleaner2);
@@ -116,17 +116,17 @@ void LoadSaveFileName(SettingsStore& store, char16_t* buffer, size_t capacity, D
 }
 
 void LoadSaveExtType(SettingsStore& store, uint32_t& kind, Direction d) {
-  if (d == Direction::Read) kind = 0;
+  if (d == Direction::Read) kind = kKindNone;
   if (auto key = OpenFor(store, kOptionsKey, d)) Dword(*key, u"ExtType", kind, d);
-  if (d == Direction::Read && kind >= 3) kind = 0;
+  if (d == Direction::Read && kind > kKindMedia) kind = kKindNone;
 }
 
 void ApplyStoredView(bool present, uint32_t stored, uint32_t& view, uint32_t& loadMedia) {
-  if (present && stored <= 4) {
+  if (present && stored <= kViewHighestKept) {
     view = stored;
     loadMedia = 0;
   } else {
-    view = 5;
+    view = kViewMediaPanel;
     loadMedia = 1;
   }
 }
@@ -136,12 +136,25 @@ void LoadSaveView(SettingsStore& store, uint32_t& view, uint32_t& loadMedia, Dir
   if (d == Direction::Write) {
     if (!key) return;
     key->WriteDword(u"View", view);
-    key->WriteDword(u"LoadMedia", view == 5 ? 1u : 0u);
+    key->WriteDword(u"LoadMedia", view == kViewMediaPanel ? 1u : 0u);
     return;
   }
-  uint32_t stored = 5;
+  uint32_t stored = kViewMediaPanel;
   bool present = key && key->ReadDword(u"View", &stored);
   ApplyStoredView(present, stored, view, loadMedia);
+}
+
+void ViewSettings::Load(SettingsStore& store) {
+  view_ = kViewMediaPanel;
+  loadMedia_ = 1;
+  LoadSaveView(store, view_, loadMedia_, Direction::Read);
+}
+
+void ViewSettings::Save(SettingsStore& store) { LoadSaveView(store, view_, loadMedia_, Direction::Write); }
+
+ViewSettings& TheViewSettings() {
+  static ViewSettings settings;
+  return settings;
 }
 
 void LoadSaveSound(SettingsStore& store, SoundSettings& s, Direction d) {

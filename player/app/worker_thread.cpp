@@ -4,36 +4,36 @@ namespace crv {
 
 DWORD WINAPI WorkerThread::Entry(void* self) {
   auto* thread = static_cast<WorkerThread*>(self);
-  DWORD result = thread->m_procedure(thread, thread->m_argument);
-  InterlockedExchange(&thread->m_state, kFinished);
+  DWORD result = thread->procedure_(thread, thread->argument_);
+  InterlockedExchange(&thread->state_, kFinished);
   return result;
 }
 
 BOOL WorkerThread::Start(Procedure procedure, void* argument, int priority) {
   Stop();
-  m_procedure = procedure;
-  m_argument = argument;
-  m_state = kRunning;
-  m_thread = CreateThread(nullptr, 0, Entry, this, CREATE_SUSPENDED, &m_threadId);
-  if (!m_thread) {
-    m_state = kFinished;
+  procedure_ = procedure;
+  argument_ = argument;
+  state_ = kRunning;
+  thread_ = CreateThread(nullptr, 0, Entry, this, CREATE_SUSPENDED, &threadId_);
+  if (!thread_) {
+    state_ = kFinished;
     return FALSE;
   }
-  if (priority != 3) SetThreadPriority(m_thread, priority);
-  ResumeThread(m_thread);
+  if (priority != kKeepPriority) SetThreadPriority(thread_, priority);
+  ResumeThread(thread_);
   return TRUE;
 }
 
 void WorkerThread::Stop() {
-  if (!m_thread) return;
-  if (m_state == kRunning) InterlockedExchange(&m_state, kStopRequested);
-  if (WaitForSingleObject(m_thread, kStopWaitMs) == WAIT_TIMEOUT) {
-    TerminateThread(m_thread, 1);
-    WaitForSingleObject(m_thread, 500);
+  if (!thread_) return;
+  if (state_ == kRunning) InterlockedExchange(&state_, kStopRequested);
+  if (WaitForSingleObject(thread_, kStopWaitMs) == WAIT_TIMEOUT) {
+    TerminateThread(thread_, 1);
+    WaitForSingleObject(thread_, 500);
   }
-  CloseHandle(m_thread);
-  m_thread = nullptr;
-  m_state = kFinished;
+  CloseHandle(thread_);
+  thread_ = nullptr;
+  state_ = kFinished;
 }
 
 }  // namespace crv

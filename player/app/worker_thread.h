@@ -10,24 +10,24 @@ class WorkerThread {
   enum State : LONG { kFinished = 0, kStopRequested = 1, kRunning = 2 };
   using Procedure = DWORD (*)(WorkerThread* thread, void* argument);
   static constexpr DWORD kStopWaitMs = 4000;
+  static constexpr int kKeepPriority = 3;  // Start leaves the thread's priority as created
 
   ~WorkerThread() { Stop(); }
 
-  // Priority 3 keeps the default priority.
-  BOOL Start(Procedure procedure, void* argument, int priority = 3);
+  BOOL Start(Procedure procedure, void* argument, int priority = kKeepPriority);
   void Stop();
-  bool StopRequested() const { return m_state != kRunning; }
-  LONG StateValue() const { return m_state; }
-  bool IsRunning() const { return m_thread && m_state != kFinished; }
+  bool StopRequested() const { return state_ != kRunning; }
+  LONG StateValue() const { return state_; }
+  bool IsRunning() const { return thread_ && state_ != kFinished; }
 
  private:
   static DWORD WINAPI Entry(void* self);
 
-  Procedure m_procedure = nullptr;
-  void* m_argument = nullptr;
-  HANDLE m_thread = nullptr;
-  DWORD m_threadId = 0;
-  volatile LONG m_state = kFinished;
+  Procedure procedure_ = nullptr;
+  void* argument_ = nullptr;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  volatile LONG state_ = kFinished;
 };
 
 }  // namespace crv

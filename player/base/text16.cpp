@@ -1,16 +1,36 @@
 #include "player/base/text16.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
 namespace crv {
+namespace {
+
+// Every stride-th code point from first to last lower-cases to itself plus delta.
+struct CaseFoldRun {
+  char16_t first;
+  char16_t last;
+  uint8_t stride;
+  int32_t delta;
+};
+
+constexpr CaseFoldRun kCaseFoldRuns[] = {
+#include "player/base/case_fold_table.inc"
+};
+
+}  // namespace
 
 char16_t FoldCase(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return c + 32;
-  if (c < 0xC0) return c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;           // Latin-1
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;          // Greek
-  if (c >= 0x410 && c <= 0x42F) return c + 32;                        // Cyrillic
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  if (c >= 0x100 && c <= 0x17F && (c & 1) == 0 && c != 0x130) return c + 1;  // Latin Extended-A pairs
-  return c;
+  if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+  // Only the last run that starts at or before c can hold it.
+  const CaseFoldRun* run =
+      std::upper_bound(std::begin(kCaseFoldRuns), std::end(kCaseFoldRuns), c,
+                       [](char16_t code, const CaseFoldRun& r) { return code < r.first; });
+  if (run == std::begin(kCaseFoldRuns)) return c;
+  --run;
+  if (c > run->last || (c - run->first) % run->stride != 0) return c;
+  return static_cast<char16_t>(c + run->delta);
 }
 
 u16 ToLower(const u16& text) {

@@ -8,7 +8,11 @@ namespace crv {
 
 using u16 = std::u16string;
 
-// Simple case folding: ASCII, Latin-1, Greek and Cyrillic capitals to small letters.
+// Case folding by the Unicode simple lower-case mapping of every BMP code point (the table
+// case_fold_table.inc, written by tools/gen-case-fold.py); one character becomes one character,
+// so lengths and positions stay as they were. Code points without a mapping are kept, and so
+// are the few whose small letter capitalises to another letter (U+0130, the Kelvin sign...):
+// folded paths must still name their files on a file system that compares in capitals.
 char16_t FoldCase(char16_t c);
 u16 ToLower(const u16& text);
 bool EqualsNoCase(const u16& a, const u16& b);

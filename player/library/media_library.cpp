@@ -1,7 +1,7 @@
 #include "player/library/media_library.h"
 
 #include <unordered_set>
-#include "player/library/library_fs.h"
+#include "player/base/device_fs.h"
 #include "player/library/media_xml.h"
 
 namespace crv {
@@ -24,7 +24,7 @@ CMediaLibrary::~CMediaLibrary() = default;
 bool CMediaLibrary::Load(const u16& program_folder) {
   Clear();
   std::string bytes;
-  if (!library_fs::ReadFileBounded(FilePath(program_folder), media_xml::kMaxFileBytes, bytes))
+  if (!device_fs::ReadFileBounded(FilePath(program_folder), media_xml::kMaxFileBytes, bytes))
     return false;
   return LoadFromText(bytes.data(), bytes.size());
 }
@@ -35,7 +35,7 @@ bool CMediaLibrary::LoadFromText(const char* data, size_t size) {
   // "already present" means "met earlier in this file".
   std::unordered_set<u16> seen;
   auto status = media_xml::ReadEntries(data, size, [&](std::unique_ptr<CMediaItem> item) {
-    if (!library_fs::FileExists(item->GetLocation())) return;
+    if (!device_fs::FileExists(item->GetLocation())) return;
     if (!seen.insert(IdentityKey(*item)).second) return;
     item->GetTitle();  // as the Add rule's deep copy would
     items_.push_back(std::move(item));
@@ -48,11 +48,11 @@ std::string CMediaLibrary::SaveToText() const {
 }
 
 bool CMediaLibrary::Save(const u16& program_folder) const {
-  return library_fs::ReplaceFileContents(FilePath(program_folder), SaveToText());
+  return device_fs::ReplaceFileContents(FilePath(program_folder), SaveToText());
 }
 
 bool CMediaLibrary::Add(const CMediaItem& item) {
-  if (!library_fs::FileExists(item.GetLocation())) return false;
+  if (!device_fs::FileExists(item.GetLocation())) return false;
   if (Contains(item)) return false;
   items_.push_back(std::make_unique<CMediaItem>(item));
   return true;

@@ -1,6 +1,6 @@
 #include "player/library/playlist.h"
 
-#include "player/library/library_fs.h"
+#include "player/base/device_fs.h"
 
 namespace crv {
 
@@ -36,7 +36,7 @@ CMediaItem* CPlaylist::Advance(int32_t code) {
 }
 
 bool CPlaylist::Append(const CMediaItem& item) {
-  if (!library_fs::FileExists(item.GetLocation())) return false;
+  if (!device_fs::FileExists(item.GetLocation())) return false;
   entries_.push_back(std::make_unique<CMediaItem>(item));
   return true;
 }

@@ -1,5 +1,5 @@
 // The ".hvpl" playlist file: the library file's layout under the root "HVPlaylist".
-#include "player/library/library_fs.h"
+#include "player/base/device_fs.h"
 #include "player/library/media_xml.h"
 #include "player/library/playlist.h"
 
@@ -8,7 +8,7 @@ namespace crv {
 bool ReadPlaylistText(const char* data, size_t size, MediaItemList& out) {
   out.clear();
   auto status = media_xml::ReadEntries(data, size, [&](std::unique_ptr<CMediaItem> item) {
-    if (!library_fs::FileExists(item->GetLocation())) return;
+    if (!device_fs::FileExists(item->GetLocation())) return;
     item->GetTitle();  // as the Append rule's deep copy would
     out.push_back(std::move(item));
   });
@@ -18,7 +18,7 @@ bool ReadPlaylistText(const char* data, size_t size, MediaItemList& out) {
 bool LoadPlaylistFile(const u16& path, MediaItemList& out) {
   out.clear();
   std::string bytes;
-  if (!library_fs::ReadFileBounded(path, media_xml::kMaxFileBytes, bytes)) return false;
+  if (!device_fs::ReadFileBounded(path, media_xml::kMaxFileBytes, bytes)) return false;
   return ReadPlaylistText(bytes.data(), bytes.size(), out);
 }
 
@@ -33,7 +33,7 @@ std::string CPlaylist::SaveToText() const {
 }
 
 bool CPlaylist::Save(const u16& path) const {
-  return library_fs::ReplaceFileContents(path, SaveToText());
+  return device_fs::ReplaceFileContents(path, SaveToText());
 }
 
 }  // namespace crv

@@ -8,18 +8,18 @@ namespace crv {
 
 namespace {
 
-AllocHooks g_hooks;
-ScreenSize g_screenOverride{0, 0};
+AllocHooks installedHooks;
+ScreenSize screenOverride{0, 0};
 
 }  // namespace
 
-void InstallAllocHooks(const AllocHooks& hooks) { g_hooks = hooks; }
+void InstallAllocHooks(const AllocHooks& hooks) { installedHooks = hooks; }
 
-const AllocHooks& InstalledAllocHooks() { return g_hooks; }
+const AllocHooks& InstalledAllocHooks() { return installedHooks; }
 
 void* HookAlloc(size_t bytes) {
   if (bytes == 0) return nullptr;
-  return g_hooks.alloc ? g_hooks.alloc(bytes) : std::malloc(bytes);
+  return installedHooks.alloc ? installedHooks.alloc(bytes) : std::malloc(bytes);
 }
 
 void* HookAllocZeroed(size_t bytes) {
@@ -30,8 +30,8 @@ void* HookAllocZeroed(size_t bytes) {
 
 void HookFree(void* block) {
   if (!block) return;
-  if (g_hooks.free)
-    g_hooks.free(block);
+  if (installedHooks.free)
+    installedHooks.free(block);
   else
     std::free(block);
 }
@@ -42,7 +42,7 @@ void* HookCreateDib(void* dc, const void* bitmapInfo, void** bits) {
   // DC can be had the given one serves as well.
   void* memoryDc = PlatformCreateMemoryDc(dc);
   void* onDc = memoryDc ? memoryDc : dc;
-  void* bitmap = g_hooks.createDib ? g_hooks.createDib(onDc, bitmapInfo, kDibRgbColours, bits, nullptr, 0)
+  void* bitmap = installedHooks.createDib ? installedHooks.createDib(onDc, bitmapInfo, kDibRgbColours, bits, nullptr, 0)
                                    : PlatformCreateDib(onDc, bitmapInfo, kDibRgbColours, bits, nullptr, 0);
   PlatformDeleteMemoryDc(memoryDc);
   if (bitmap && !*bits) {  // a section without pixels is of no use to anyone here
@@ -55,17 +55,17 @@ void* HookCreateDib(void* dc, const void* bitmapInfo, void** bits) {
 
 void HookDeleteObject(void* object) {
   if (!object) return;
-  if (g_hooks.deleteObject)
-    g_hooks.deleteObject(object);
+  if (installedHooks.deleteObject)
+    installedHooks.deleteObject(object);
   else
     PlatformDeleteObject(object);
 }
 
 ScreenSize CurrentScreenSize() {
-  if (g_screenOverride.width > 0 && g_screenOverride.height > 0) return g_screenOverride;
+  if (screenOverride.width > 0 && screenOverride.height > 0) return screenOverride;
   return PlatformScreenSize();
 }
 
-void OverrideScreenSize(int32_t width, int32_t height) { g_screenOverride = {width, height}; }
+void OverrideScreenSize(int32_t width, int32_t height) { screenOverride = {width, height}; }
 
 }  // namespace crv

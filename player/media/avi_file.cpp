@@ -3,26 +3,17 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include "player/base/bytes.h"
 
 namespace crv {
 
 namespace {
 
-constexpr uint32_t Tag(const char (&s)[5]) {
-  return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
-         uint32_t(uint8_t(s[3])) << 24;
-}
-
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // A chunk's four characters as text for the dump.
 struct TagText {
   char text[5];
   explicit TagText(uint32_t tag) {
-    for (int i = 0; i < 4; ++i) text[i] = static_cast<char>((tag >> (8 * i)) & 0xFF);
+    PutLe32(reinterpret_cast<uint8_t*>(text), tag);
     text[4] = 0;
   }
 };
@@ -30,28 +21,30 @@ struct TagText {
 // RIFF chunks are padded to an even length.
 inline uint64_t Padded(uint32_t size) { return uint64_t{size} + (size & 1); }
 
-bool IsVideoTag(uint32_t id) { return id == Tag("00db") || id == Tag("00dc") || id == Tag("00iv"); }
-bool IsAudioTag(uint32_t id) { return id == Tag("01wb"); }
+bool IsVideoTag(uint32_t id) { return id == FourCc("00db") || id == FourCc("00dc") || id == FourCc("00iv"); }
+bool IsAudioTag(uint32_t id) { return id == FourCc("01wb"); }
 
 // Reads id and size of the chunk header at `pos`.
-bool ReadChunkHeader(AviBytes& bytes, uint64_t pos, uint32_t* id, uint32_t* size) {
+bool ReadChunkHeader(ByteSource& bytes, uint64_t pos, uint32_t* id, uint32_t* size) {
   uint8_t h[8];
-  if (!bytes.ReadAt(pos, h, 8)) return false;
+  if (!bytes.ReadExactly(pos, h, 8)) return false;
   *id = Le32(h);
   *size = Le32(h + 4);
   return true;
 }
 
-uint32_t BlockWord(const std::vector<uint8_t>& block, size_t at) {
-  return block.size() >= 4 + at + 4 ? Le32(block.data() + 4 + at) : 0;
+// The first 12 bytes, when they are "RIFF", a size, "AVI ".
+bool ReadRiffAviHead(ByteSource& bytes, uint8_t head[12]) {
+  return bytes.ReadExactly(0, head, 12) && Le32(head) == FourCc("RIFF") && Le32(head + 8) == FourCc("AVI ");
 }
-uint16_t BlockHalf(const std::vector<uint8_t>& block, size_t at) {
-  return block.size() >= 4 + at + 2 ? Le16(block.data() + 4 + at) : 0;
-}
+
+// A header field `at` bytes into the chunk data of a copied block; 0 when the block is short.
+uint32_t BlockWord(const std::vector<uint8_t>& block, size_t at) { return ByteView(block).Le32(4 + at); }
+uint16_t BlockHalf(const std::vector<uint8_t>& block, size_t at) { return ByteView(block).Le16(4 + at); }
 
 class Parser {
  public:
-  Parser(AviBytes& bytes, std::FILE* dump, AviFile* file) : bytes_(bytes), dump_(dump), file_(*file) {}
+  Parser(ByteSource& bytes, std::FILE* dump, AviFile* file) : bytes_(bytes), dump_(dump), file_(*file) {}
 
   bool Run();
 
@@ -76,7 +69,7 @@ class Parser {
   void AddAudio(uint32_t flags, uint64_t offset, uint32_t size);
   void TakeResults();
 
-  AviBytes& bytes_;
+  ByteSource& bytes_;
   std::FILE* dump_;
   AviFile& file_;
   uint64_t end_ = 0;
@@ -94,12 +87,8 @@ void Parser::CopyBlock(uint64_t pos, uint32_t size, uint64_t end, std::vector<ui
   uint64_t available = end > pos + 8 ? end - (pos + 8) : 0;
   const uint32_t kept = static_cast<uint32_t>(std::min<uint64_t>({size, available, kAviMaxHeaderBlock}));
   block->assign(4 + size_t{kept}, 0);
-  uint8_t* p = block->data();
-  p[0] = static_cast<uint8_t>(kept);
-  p[1] = static_cast<uint8_t>(kept >> 8);
-  p[2] = static_cast<uint8_t>(kept >> 16);
-  p[3] = static_cast<uint8_t>(kept >> 24);
-  if (kept && !bytes_.ReadAt(pos + 8, p + 4, kept)) block->assign(4, 0);
+  PutLe32(block->data(), kept);
+  if (kept && !bytes_.ReadExactly(pos + 8, block->data() + 4, kept)) block->assign(4, 0);
 }
 
 void Parser::ParseStreamList(uint64_t start, uint64_t end) {
@@ -107,22 +96,22 @@ void Parser::ParseStreamList(uint64_t start, uint64_t end) {
   for (uint64_t pos = start; pos + 8 <= end;) {
     uint32_t id, size;
     if (!ReadChunkHeader(bytes_, pos, &id, &size)) return;
-    if (id == Tag("strh")) {
+    if (id == FourCc("strh")) {
       uint8_t type[4] = {};
       stream = kNone;
-      if (size >= 4 && bytes_.ReadAt(pos + 8, type, 4)) {
+      if (size >= 4 && bytes_.ReadExactly(pos + 8, type, 4)) {
         const uint32_t t = Le32(type);
-        if (t == Tag("vids") && file_.index.videoStrh.empty()) {
+        if (t == FourCc("vids") && file_.index.videoStrh.empty()) {
           CopyBlock(pos, size, end, &file_.index.videoStrh);
           file_.hasVideo = 1;
           stream = kVideo;
-        } else if (t == Tag("auds") && file_.index.audioStrh.empty()) {
+        } else if (t == FourCc("auds") && file_.index.audioStrh.empty()) {
           CopyBlock(pos, size, end, &file_.index.audioStrh);
           file_.hasAudio = 1;
           stream = kAudio;
         }
       }
-    } else if (id == Tag("strf")) {
+    } else if (id == FourCc("strf")) {
       if (stream == kVideo && file_.index.videoStrf.empty()) CopyBlock(pos, size, end, &file_.index.videoStrf);
       if (stream == kAudio && file_.index.audioStrf.empty()) CopyBlock(pos, size, end, &file_.index.audioStrf);
       stream = kNone;
@@ -135,13 +124,13 @@ void Parser::ParseHeaderList(uint64_t start, uint64_t end) {
   for (uint64_t pos = start; pos + 8 <= end;) {
     uint32_t id, size;
     if (!ReadChunkHeader(bytes_, pos, &id, &size)) return;
-    if (id == Tag("avih")) {
+    if (id == FourCc("avih")) {
       if (file_.index.avih.empty()) CopyBlock(pos, size, end, &file_.index.avih);
-    } else if (id == Tag("LIST") && size >= 4) {
+    } else if (id == FourCc("LIST") && size >= 4) {
       uint8_t type[4];
-      if (!bytes_.ReadAt(pos + 8, type, 4)) return;
+      if (!bytes_.ReadExactly(pos + 8, type, 4)) return;
       Dump("LIST %s   size %u bytes.\n", TagText(Le32(type)).text, size);
-      if (Le32(type) == Tag("strl")) ParseStreamList(pos + 12, std::min(end, pos + 8 + size));
+      if (Le32(type) == FourCc("strl")) ParseStreamList(pos + 12, std::min(end, pos + 8 + size));
     }
     pos += 8 + Padded(size);
   }
@@ -178,7 +167,7 @@ void Parser::ParseIdx1(uint64_t data, uint32_t count) {
     uint64_t add = 0;
     for (uint32_t done = 0; done < count;) {
       const uint32_t n = std::min(kBatch, count - done);
-      if (!bytes_.ReadAt(data + uint64_t{done} * 16, batch.data(), n * 16)) return;
+      if (!bytes_.ReadExactly(data + uint64_t{done} * 16, batch.data(), n * 16)) return;
       for (uint32_t k = 0; k < n; ++k) {
         const uint8_t* e = batch.data() + size_t{k} * 16;
         const uint32_t id = Le32(e);
@@ -213,7 +202,7 @@ void Parser::WalkMovi() {
     uint32_t id, size;
     if (!ReadChunkHeader(bytes_, pos, &id, &size)) return;
     uint64_t step = Padded(size);
-    if (id == Tag("LIST")) {
+    if (id == FourCc("LIST")) {
       step = 4;  // enter the list: its chunks are walked as if they stood in movi
     } else if (pos + 8 + uint64_t{size} <= end_) {
       if (IsVideoTag(id)) AddVideo(0x10, pos, size);
@@ -272,7 +261,7 @@ bool Parser::Run() {
   file_.index.fileSize = end_;
   Dump("Contents of file %s (%i bytes):\n\n", file_.name, static_cast<int>(std::min<uint64_t>(end_, 0x7FFFFFFF)));
   uint8_t head[12];
-  if (end_ < 12 || !bytes_.ReadAt(0, head, 12) || Le32(head) != Tag("RIFF") || Le32(head + 8) != Tag("AVI ")) {
+  if (!ReadRiffAviHead(bytes_, head)) {
     Dump("Not a RIFF file.\n");
     return false;
   }
@@ -281,21 +270,21 @@ bool Parser::Run() {
   for (uint64_t pos = 12; pos + 8 <= end_;) {
     uint32_t id, size;
     if (!ReadChunkHeader(bytes_, pos, &id, &size)) break;
-    if (id == Tag("LIST")) {
+    if (id == FourCc("LIST")) {
       uint8_t type[4] = {};
-      if (size >= 4 && pos + 12 <= end_ && bytes_.ReadAt(pos + 8, type, 4)) {
+      if (size >= 4 && pos + 12 <= end_ && bytes_.ReadExactly(pos + 8, type, 4)) {
         const uint32_t t = Le32(type);
         Dump("LIST %s   size %u bytes.\n", TagText(t).text, size);
-        if (t == Tag("movi") && !haveMovi_) {
+        if (t == FourCc("movi") && !haveMovi_) {
           haveMovi_ = true;
           moviOffset_ = pos;
           moviSize_ = size;
-        } else if (t == Tag("hdrl") && !haveHdrl_) {
+        } else if (t == FourCc("hdrl") && !haveHdrl_) {
           haveHdrl_ = true;
           ParseHeaderList(pos + 12, std::min(end_, pos + 8 + size));
         }
       }
-    } else if (id == Tag("idx1")) {
+    } else if (id == FourCc("idx1")) {
       Dump("idx1 chunk, %u elements.\n", size / 16);
       if (!haveIdx1_) {
         haveIdx1_ = true;
@@ -330,19 +319,12 @@ bool Parser::Run() {
 
 }  // namespace
 
-bool AviMemoryBytes::ReadAt(uint64_t offset, void* destination, uint32_t count) {
-  if (offset > size_ || count > size_ - offset) return false;
-  if (count) std::memcpy(destination, data_ + offset, count);
-  return true;
-}
-
-bool AviIsRiffAvi(AviBytes& bytes) {
+bool AviIsRiffAvi(ByteSource& bytes) {
   uint8_t head[12];
-  return bytes.Size() >= 12 && bytes.ReadAt(0, head, 12) && Le32(head) == Tag("RIFF") &&
-         Le32(head + 8) == Tag("AVI ");
+  return ReadRiffAviHead(bytes, head);
 }
 
-bool AviParse(AviBytes& bytes, const char* name, std::FILE* dump, AviFile* file) {
+bool AviParse(ByteSource& bytes, const char* name, std::FILE* dump, AviFile* file) {
   if (!file) return false;
   *file = AviFile{};
   if (name) {
@@ -357,13 +339,13 @@ void AviPaletteRgb(const AviFile& file, uint32_t out[256]) {
   for (int i = 0; i < 256; ++i) out[i] = Le32(file.palette + 4 * i) & 0xFFFFFF;
 }
 
-bool AviReadFrame(AviFile& file, AviBytes& bytes, int32_t frame, uint8_t* buffer, uint32_t capacity,
+bool AviReadFrame(AviFile& file, ByteSource& bytes, int32_t frame, uint8_t* buffer, uint32_t capacity,
                   uint32_t* size) {
   if (size) *size = 0;
   if (frame < 0 || frame >= file.frameCount || static_cast<size_t>(frame) >= file.index.video.size()) return false;
   const AviVideoEntry& e = file.index.video[static_cast<size_t>(frame)];
   if (uint64_t{e.offset} + 8 + e.size > file.index.fileSize || e.size > capacity) return false;
-  if (e.size && (!buffer || !bytes.ReadAt(uint64_t{e.offset} + 8, buffer, e.size))) return false;
+  if (e.size && (!buffer || !bytes.ReadExactly(uint64_t{e.offset} + 8, buffer, e.size))) return false;
   if (size) *size = e.size;
   return true;
 }
@@ -402,7 +384,7 @@ uint32_t AviAudioCapacity(const AviFile& file) {
   return file.audioBytesPerFrame + 1 + std::max<uint32_t>(file.blockAlign, 1);
 }
 
-uint32_t AviReadFrameAudio(AviFile& file, AviBytes& bytes, int64_t frame, uint8_t* buffer, uint32_t capacity) {
+uint32_t AviReadFrameAudio(AviFile& file, ByteSource& bytes, int64_t frame, uint8_t* buffer, uint32_t capacity) {
   const AviAudioRange range = AviFrameAudioRange(file, frame);
   if (range.end <= range.start || !buffer) return 0;
   const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(range.end - range.start, capacity));

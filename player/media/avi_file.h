@@ -2,36 +2,17 @@
 // "00db"/"00dc"/"00iv", and one audio stream, "01wb"), with the header blocks it needs, the
 // palette of 8-bit video, and reading of a video frame and of the sound of a video frame.
 //
-// The parser reads only through AviBytes (a byte stream, or a block of memory in the tests and
-// the fuzzer) and never trusts a size it read: every count and size is checked against the
+// The parser reads only through a ByteSource (the byte stream, or a block of memory in the tests
+// and the fuzzer) and never trusts a size it read: every count and size is checked against the
 // file's size and the limits below before anything is allocated or copied.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
+#include "player/base/byte_source.h"
 
 namespace crv {
-
-// The bytes an AVI file is read from.
-class AviBytes {
- public:
-  virtual ~AviBytes() = default;
-  virtual uint64_t Size() const = 0;
-  // Exactly `count` bytes at `offset`, or false.
-  virtual bool ReadAt(uint64_t offset, void* destination, uint32_t count) = 0;
-};
-
-class AviMemoryBytes final : public AviBytes {
- public:
-  AviMemoryBytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, void* destination, uint32_t count) override;
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-};
 
 // Limits on what a file may declare.
 constexpr uint32_t kAviMaxHeaderBlock = 1u << 16;  // "avih", "strh", "strf" bytes kept
@@ -98,12 +79,12 @@ struct AviFile {
 };
 
 // Whether the first 12 bytes are "RIFF", a size, "AVI ".
-bool AviIsRiffAvi(AviBytes& bytes);
+bool AviIsRiffAvi(ByteSource& bytes);
 
 // Parses the file into `file` (which is cleared first); `name` is kept for the dump. With a
 // dump stream the parser names what it finds there. False when the file is not a RIFF AVI
 // file, has no "movi" list, or its header list is unusable; `file` then holds what was read.
-bool AviParse(AviBytes& bytes, const char* name, std::FILE* dump, AviFile* file);
+bool AviParse(ByteSource& bytes, const char* name, std::FILE* dump, AviFile* file);
 
 // The 256 palette entries as 0x00RRGGBB (zeros past the file's entries).
 void AviPaletteRgb(const AviFile& file, uint32_t out[256]);
@@ -111,7 +92,7 @@ void AviPaletteRgb(const AviFile& file, uint32_t out[256]);
 // Reads the data of video frame `frame` into `buffer` (room for `capacity` bytes); its size in
 // `size`. False when the frame is out of range, its chunk does not lie within the file or
 // does not fit, or the read fails.
-bool AviReadFrame(AviFile& file, AviBytes& bytes, int32_t frame, uint8_t* buffer, uint32_t capacity,
+bool AviReadFrame(AviFile& file, ByteSource& bytes, int32_t frame, uint8_t* buffer, uint32_t capacity,
                   uint32_t* size);
 
 // The byte range of the concatenated "01wb" data that is the sound of video frame `frame`:
@@ -130,6 +111,6 @@ uint32_t AviAudioCapacity(const AviFile& file);
 // `frame` follows the previous call. Bytes the file does not hold (past the end of the sound,
 // a chunk outside the file) are left as they are (the caller zeroes). The byte count of the
 // range (at most `capacity`); 0 without sound.
-uint32_t AviReadFrameAudio(AviFile& file, AviBytes& bytes, int64_t frame, uint8_t* buffer, uint32_t capacity);
+uint32_t AviReadFrameAudio(AviFile& file, ByteSource& bytes, int64_t frame, uint8_t* buffer, uint32_t capacity);
 
 }  // namespace crv

@@ -10,35 +10,14 @@
 #include "player/media/format_tables.h"
 #include "player/media/rstream.h"
 #include "player/media/source_state.h"
+#include "player/media/stream_byte_source.h"
 #include "player/media/video_facts.h"
 #include "player/media/video_playback.h"
-#include "player/playback/frame_buffer.h"
+#include "player/media/frame_buffer.h"
 
 namespace crv {
 
 namespace {
-
-// The AVI byte stream as the parser reads it.
-class StreamBytes final : public AviBytes {
- public:
-  explicit StreamBytes(RStream& stream) : stream_(stream) {
-    const int64_t here = stream_.Tell();
-    const int64_t end = stream_.Seek(0, 2);
-    size_ = end > 0 ? static_cast<uint64_t>(end) : 0;
-    if (here >= 0) stream_.Seek(here, 0);
-  }
-  uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, void* destination, uint32_t count) override {
-    if (offset > size_ || count > size_ - offset) return false;
-    if (stream_.Seek(static_cast<int64_t>(offset), 0) != static_cast<int64_t>(offset)) return false;
-    uint32_t got = 0;
-    return stream_.Read(destination, count, &got) == 1 && got == count;
-  }
-
- private:
-  RStream& stream_;
-  uint64_t size_ = 0;
-};
 
 struct AviState {
   AviFile file;
@@ -50,7 +29,7 @@ struct AviState {
   int nextCaptured = 0;           // the frame GetFrame (slot >= 0) decodes next
   int32_t frameLimit = -1;
   char name[256] = {};            // for the dump
-  std::unique_ptr<StreamBytes> bytes;
+  std::unique_ptr<StreamByteSource> bytes;
 };
 
 AviState& State() {
@@ -88,7 +67,7 @@ int32_t OpenAvi(RFileHandle handle, const char16_t* path) {
   AviState& s = State();
   RStream& stream = AviStream();
   if (stream.kind() != RStream::kHttp && !stream.BindFile(handle)) return kResultBadData;
-  s.bytes = std::make_unique<StreamBytes>(stream);
+  s.bytes = std::make_unique<StreamByteSource>(stream);
   if (path) NarrowName(path, s.name, sizeof s.name);
   s.parsed = AviParse(*s.bytes, s.name, stderr, &s.file);
   const AviFile& f = s.file;
@@ -119,9 +98,9 @@ int32_t OpenAvi(RFileHandle handle, const char16_t* path) {
 }
 
 // The open file's bytes (only called while a file is open).
-AviBytes& Bytes() {
-  static AviMemoryBytes nothing(nullptr, 0);
-  return State().bytes ? static_cast<AviBytes&>(*State().bytes) : nothing;
+ByteSource& Bytes() {
+  static MemoryByteSource nothing(nullptr, 0);
+  return State().bytes ? static_cast<ByteSource&>(*State().bytes) : nothing;
 }
 
 // ---- The source's callbacks for the shared playback ------------------------------------------

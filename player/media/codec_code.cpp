@@ -4,13 +4,12 @@ namespace crv {
 
 uint32_t NormaliseCodecCode(const char* chars) {
   if (!chars) return 0;
-  uint32_t code = 0;
+  uint8_t code[4];
   for (int i = 0; i < 4; ++i) {
-    uint8_t c = static_cast<uint8_t>(chars[i]);
-    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
-    code |= uint32_t{c} << (8 * i);
+    const uint8_t c = static_cast<uint8_t>(chars[i]);
+    code[i] = c >= 'a' && c <= 'z' ? static_cast<uint8_t>(c - 'a' + 'A') : c;
   }
-  return code;
+  return Le32(code);
 }
 
 CodecKind CodecKindOf(uint32_t code) {

@@ -1,14 +1,9 @@
 // Four-character compression codes as the codec layer sees them.
 #pragma once
 #include <cstdint>
+#include "player/base/bytes.h"
 
 namespace crv {
-
-// The code's characters as a little-endian word ("CVID" -> 'C' | 'V' << 8 | ...).
-constexpr uint32_t FourCc(const char (&s)[5]) {
-  return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
-         uint32_t(uint8_t(s[3])) << 24;
-}
 
 // Turns "a"-"z" upper case and reads the four characters as a little-endian word; 0 means
 // uncompressed. A null pointer reads as 0.

@@ -31,13 +31,13 @@ const RFormatEntry kImageRows[] = {
 static_assert(sizeof(kVideoRows) / sizeof(kVideoRows[0]) == kVideoFormatCount + 1, "video rows");
 static_assert(sizeof(kImageRows) / sizeof(kImageRows[0]) == kImageFormatCount + 1, "image rows");
 
-SourceFactory g_videoSources[kVideoFormatCount];
-SourceFactory g_imageSources[kImageFormatCount];
+SourceFactory videoSources[kVideoFormatCount];
+SourceFactory imageSources[kImageFormatCount];
 
 SourceFactory* FactorySlot(FormatTable table, int index) {
   if (table == FormatTable::Video)
-    return index >= 0 && index < kVideoFormatCount && index != kVideoPlaylist ? &g_videoSources[index] : nullptr;
-  return index >= 0 && index < kImageFormatCount ? &g_imageSources[index] : nullptr;
+    return index >= 0 && index < kVideoFormatCount && index != kVideoPlaylist ? &videoSources[index] : nullptr;
+  return index >= 0 && index < kImageFormatCount ? &imageSources[index] : nullptr;
 }
 
 bool SameNoCase(const char16_t* a, size_t aLength, const char16_t* b) {

@@ -1,6 +1,8 @@
 #include "player/media/frame_record.h"
 
+#include "player/base/bytes.h"
 #include "player/media/alloc_hooks.h"
+#include "player/media/decoders/pixel_target.h"
 
 namespace crv {
 
@@ -42,10 +44,7 @@ void DibPixelBgr(const RBitmapInfoHeader& info, const uint8_t* row, int32_t x, u
     const RRgbQuad& c = ColourTable(&info)[index];
     out[0] = c.blue, out[1] = c.green, out[2] = c.red;
   } else if (bits == 16) {
-    const uint32_t v = row[x * 2] | (row[x * 2 + 1] << 8);
-    out[0] = static_cast<uint8_t>((v & 31) << 3);
-    out[1] = static_cast<uint8_t>(((v >> 5) & 31) << 3);
-    out[2] = static_cast<uint8_t>(((v >> 10) & 31) << 3);
+    Expand555(Le16(row + 2 * static_cast<size_t>(x)), out);
   } else {
     const uint8_t* p = row + static_cast<size_t>(x) * (bits / 8);
     out[0] = p[0], out[1] = p[1], out[2] = p[2];

@@ -1,6 +1,6 @@
 // The HTTP side of a byte stream: the few requests an HTTP stream makes, behind one object per
 // stream that owns the platform's handles. The Windows build makes them over WinINet
-// (http_session_wininet.cpp); native tests put a fake of their own in its place.
+// (http_session_win.cpp); native tests put a fake of their own in its place.
 //
 // A session is used by one stream only and is never called from two threads at once: the
 // stream serialises its block fetches (rstream.cpp).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include "player/media/alloc_hooks.h"
+#include "player/media/decoders/pixel_target.h"
 #include "player/media/source_state.h"
 
 namespace crv {
@@ -49,12 +50,7 @@ void Rgb565ToDib24(const uint16_t* frame, size_t pitch, uint32_t width, uint32_t
   for (uint32_t y = 0; y < height; ++y) {
     const uint16_t* in = frame + y * pitch;
     uint8_t* out = dib + (height - 1 - y) * rowBytes;
-    for (uint32_t x = 0; x < width; ++x) {
-      const uint16_t p = in[x];
-      out[3 * x] = static_cast<uint8_t>((p & 0x1F) << 3);
-      out[3 * x + 1] = static_cast<uint8_t>(((p >> 5) & 0x3F) << 2);
-      out[3 * x + 2] = static_cast<uint8_t>((p >> 11) << 3);
-    }
+    for (uint32_t x = 0; x < width; ++x) Expand565(in[x], out + 3 * x);
   }
 }
 

@@ -9,6 +9,10 @@
 
 namespace crv {
 
+// The sound device's ring never holds more than this many one-frame buffers, so sound runs at
+// most this many frames ahead of the picture.
+constexpr int kMaxWaveBuffers = 16;
+
 // Puts the sound of video frame `frame` into `data` (room for `capacity` bytes) and returns the
 // byte count to play, at most `capacity`. The same shape as the wave-out engine's fill.
 using FrameAudioFill = uint32_t (*)(void* context, int frame, uint8_t* data, uint32_t capacity);
@@ -68,6 +72,12 @@ class PlaybackClock {
   virtual ~PlaybackClock() = default;
   virtual uint32_t NowMs() = 0;
 };
+
+// The platform's devices, defined in the playback layer (player/playback/playback_devices_win.cpp
+// over the wave-out engine and the display output, playback_devices_native.cpp without devices).
+PlaybackAudio& PlatformPlaybackAudio();
+PlaybackDisplay& PlatformPlaybackDisplay();
+PlaybackClock& PlatformPlaybackClock();
 
 // The devices in use: the platform's unless a test installed its own. Null restores the
 // platform's device of that kind.

@@ -8,15 +8,15 @@ namespace crv {
 namespace {
 
 // Written by the opening thread and the cleanup, read by whichever thread reads the stream.
-std::atomic<uint8_t> g_plan_mode{kPlanOff};
-std::unique_ptr<PreloadPlan> g_plan;
+std::atomic<uint8_t> planMode{kPlanOff};
+std::unique_ptr<PreloadPlan> currentPlan;
 
 constexpr size_t kHeaderWords = 2;
 
 }  // namespace
 
-uint8_t CurrentPlanMode() { return g_plan_mode.load(std::memory_order_acquire); }
-void SetPlanMode(uint8_t mode) { g_plan_mode.store(mode, std::memory_order_release); }
+uint8_t CurrentPlanMode() { return planMode.load(std::memory_order_acquire); }
+void SetPlanMode(uint8_t mode) { planMode.store(mode, std::memory_order_release); }
 
 bool PreloadPlan::Allocate(uint32_t blocks) {
   if (blocks > 0xFFFF) return false;
@@ -102,14 +102,14 @@ std::vector<PlanRun> PreloadPlan::Runs() const {
   return runs;
 }
 
-PreloadPlan* CurrentPlan() { return g_plan.get(); }
+PreloadPlan* CurrentPlan() { return currentPlan.get(); }
 
 PreloadPlan* AllocatePlan(uint32_t blocks) {
-  g_plan.reset(new (std::nothrow) PreloadPlan);
-  if (g_plan && !g_plan->Allocate(blocks)) g_plan.reset();
-  return g_plan.get();
+  currentPlan.reset(new (std::nothrow) PreloadPlan);
+  if (currentPlan && !currentPlan->Allocate(blocks)) currentPlan.reset();
+  return currentPlan.get();
 }
 
-void FreePlan() { g_plan.reset(); }
+void FreePlan() { currentPlan.reset(); }
 
 }  // namespace crv

@@ -2,15 +2,22 @@
 // structure ("moov" with its tracks, media, sample descriptions and sample tables) read into
 // plain records. Nothing here decodes or locates samples (qt_samples.h does).
 //
-// Every count and size read from the file is checked against the atom that holds it, and
-// every atom against its parent and the file, before anything is allocated or indexed; a
-// table whose payload is larger than kQtTableLimit is refused outright.
+// The reader keeps no stream position: it reads through a ByteSource by offset. Every count
+// and size read from the file is checked against the atom that holds it, and every atom
+// against its parent and the file, before anything is allocated or indexed; a table whose
+// payload is larger than kQtTableLimit is refused outright. Fields of a payload are read
+// through ByteView, so none is ever read past the payload's end.
 #pragma once
 #include <cstdint>
 #include <vector>
-#include "player/media/qt_source.h"
+#include "player/base/byte_source.h"
+#include "player/base/bytes.h"
 
 namespace crv {
+
+// An atom type as the reader compares it: the four characters as a big-endian word, the way
+// every QuickTime structure stores its fields.
+constexpr uint32_t QtType(const char (&s)[5]) { return SwapBytes32(FourCc(s)); }
 
 constexpr uint64_t kQtTableLimit = 64u << 20;   // bytes of one sample table
 constexpr uint32_t kQtMaxTracks = 64;
@@ -31,12 +38,12 @@ struct QtAtom {
 // stepped over (the next header follows it); a 32-bit size of 1 means a 64-bit size follows,
 // 0 that the atom runs to `limit`. False on a read error, a size below the header or past
 // `limit`, or fewer than 8 bytes left.
-bool QtReadAtomHeader(QtSource& source, uint64_t offset, uint64_t limit, QtAtom* atom);
+bool QtReadAtomHeader(ByteSource& source, uint64_t offset, uint64_t limit, QtAtom* atom);
 
 // Walks the top-level atoms from offset 0 and finds the first "moov" ("mdat" and anything else
 // skipped by size). False at the end of the stream, on a read error or a broken header.
-bool QtFindMovieAtom(QtSource& source, QtAtom* moov);
-inline bool QtIsMovie(QtSource& source) {
+bool QtFindMovieAtom(ByteSource& source, QtAtom* moov);
+inline bool QtIsMovie(ByteSource& source) {
   QtAtom moov;
   return QtFindMovieAtom(source, &moov);
 }
@@ -106,10 +113,10 @@ struct QtMovie {
 
 // Finds "moov" at the top level and reads it. False (and `movie` in an unspecified state) when
 // there is none or anything in it is broken.
-bool QtReadMovie(QtSource& source, QtMovie* movie);
+bool QtReadMovie(ByteSource& source, QtMovie* movie);
 
 // A "ctab" payload (seed, flags, size, entries of value and 16-bit red, green, blue) into 256
 // colours; entries past 255 are ignored, missing ones stay black. False when it is short.
-bool QtParseColourTable(const uint8_t* data, uint64_t size, std::vector<uint32_t>* colours);
+bool QtParseColourTable(ByteView table, std::vector<uint32_t>* colours);
 
 }  // namespace crv

@@ -39,11 +39,11 @@ void QtDecodeRaw8(const uint8_t* data, uint32_t frames, uint32_t channels, int16
 }
 
 void QtDecodeRaw16(const uint8_t* data, uint32_t frames, uint32_t channels, int16_t* out) {
-  for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int16_t>(QtBe16(data + i * channels * 2));
+  for (uint32_t i = 0; i < frames; ++i) out[i] = static_cast<int16_t>(Be16(data + i * channels * 2));
 }
 
 void QtDecodeIma4Block(const uint8_t* block, QtImaState* state, int16_t* out) {
-  const int header = static_cast<int16_t>(QtBe16(block));
+  const int header = static_cast<int16_t>(Be16(block));
   const int step_index = std::min(header & 0x7F, 88);
   const int predictor = header & ~0x7F;
   const int drift = predictor - state->predictor;
@@ -57,7 +57,7 @@ void QtDecodeIma4Block(const uint8_t* block, QtImaState* state, int16_t* out) {
   }
 }
 
-bool QtAudioTrack::Open(QtSource* source, const QtTrack& track) {
+bool QtAudioTrack::Open(ByteSource* source, const QtTrack& track) {
   source_ = source;
   if (track.descriptions.empty()) return false;
   desc_ = track.descriptions[0];
@@ -81,7 +81,7 @@ bool QtAudioTrack::LoadBlock(uint64_t frame) {
   const uint64_t offset = chunk.offset + in_chunk / packing_.frames_per_packet * packing_.bytes_per_packet;
   const uint32_t bytes = static_cast<uint32_t>(packets * packing_.bytes_per_packet);
   bytes_.resize(bytes);
-  if (offset < chunk.offset || !source_->ReadAt(offset, bytes_.data(), bytes)) return false;
+  if (offset < chunk.offset || !source_->ReadExactly(offset, bytes_.data(), bytes)) return false;
   block_.resize(frames);
   block_first_ = chunk.first + in_chunk;
   if (desc_.format == QtType("ima4")) {

@@ -25,7 +25,7 @@ void QtDecodeIma4Block(const uint8_t* block, QtImaState* state, int16_t* out);
 class QtAudioTrack {
  public:
   // False when the compression's bytes cannot be counted or the tables disagree.
-  bool Open(QtSource* source, const QtTrack& track);
+  bool Open(ByteSource* source, const QtTrack& track);
   bool Decodable() const { return decodable_; }  // "raw " or "ima4"
   uint64_t Length() const { return frames_; }
   uint32_t Channels() const { return desc_.channels; }
@@ -41,7 +41,7 @@ class QtAudioTrack {
  private:
   bool LoadBlock(uint64_t frame);
 
-  QtSource* source_ = nullptr;
+  ByteSource* source_ = nullptr;
   QtSampleDescription desc_;
   QtAudioPacking packing_;
   std::vector<QtChunk> chunks_;

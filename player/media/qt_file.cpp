@@ -52,8 +52,7 @@ void FillVideo(const QtMovieReader& movie, QtFile* file) {
   file->frame_count = static_cast<int32_t>(movie.FrameCount());
   file->width = static_cast<int32_t>(movie.Width());
   file->height = static_cast<int32_t>(movie.Height());
-  const uint32_t code = movie.VideoCompression();
-  for (int i = 0; i < 4; ++i) file->compression[i] = static_cast<char>(code >> (24 - 8 * i));
+  PutBe32(reinterpret_cast<uint8_t*>(file->compression), movie.VideoCompression());
   file->bit_count = static_cast<int32_t>(movie.Depth());
   file->times = QtBuildFrameTimes(movie.Video()->tables.times, movie.Video()->time_scale, movie.FrameCount());
   if (file->bit_count >= 1 && file->bit_count <= 8) {
@@ -80,7 +79,7 @@ void FillAudio(const QtMovieReader& movie, QtFile* file) {
 
 }  // namespace
 
-bool QtOpenFile(QtSource* source, const char* name, QtFile* file) {
+bool QtOpenFile(ByteSource* source, const char* name, QtFile* file) {
   *file = QtFile();
   if (name) {
     std::strncpy(file->name, name, 253);

@@ -43,7 +43,7 @@ std::vector<QtFrameTime> QtBuildFrameTimes(const std::vector<QtTimeToSample>& st
 
 // Opens the movie read through `source` (which must outlive `file`) into `file`. False when
 // there is no "moov" or the movie is broken; `name` is copied for the dump.
-bool QtOpenFile(QtSource* source, const char* name, QtFile* file);
+bool QtOpenFile(ByteSource* source, const char* name, QtFile* file);
 
 // The wave device's format: PCM, one channel, the track's rate, 16 bits.
 struct QtWaveFormat {

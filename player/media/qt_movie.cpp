@@ -2,7 +2,7 @@
 
 namespace crv {
 
-bool QtMovieReader::Open(QtSource* source) {
+bool QtMovieReader::Open(ByteSource* source) {
   Close();
   source_ = source;
   if (!QtReadMovie(*source, &movie_)) return false;
@@ -75,7 +75,7 @@ bool QtMovieReader::SeekToSample(uint32_t n) {
 bool QtMovieReader::ReadSample(void* buffer, uint32_t capacity, uint32_t* size) {
   QtSampleSpan span;
   if (!index_.Locate(current_, &span) || span.size > capacity) return false;
-  if (!source_->ReadAt(span.offset, buffer, span.size)) return false;
+  if (!source_->ReadExactly(span.offset, buffer, span.size)) return false;
   *size = span.size;
   ++current_;
   return true;

@@ -16,7 +16,7 @@ class QtMovieReader {
 
   // Reads the movie through `source`, which must outlive the reader. False when there is no
   // "moov", it is broken, or the first video track's tables do not locate its samples.
-  bool Open(QtSource* source);
+  bool Open(ByteSource* source);
   void Close();
 
   const QtMovie& Movie() const { return movie_; }
@@ -48,7 +48,7 @@ class QtMovieReader {
   const QtAudioTrack* Audio() const { return audio_ok_ ? &audio_ : nullptr; }
 
  private:
-  QtSource* source_ = nullptr;
+  ByteSource* source_ = nullptr;
   QtMovie movie_;
   const QtTrack* video_ = nullptr;
   uint32_t video_tracks_ = 0, audio_tracks_ = 0;

@@ -9,11 +9,11 @@
 
 #include "player/media/codec_layer.h"
 #include "player/media/format_tables.h"
-#include "player/media/qt_stream_source.h"
 #include "player/media/rstream.h"
 #include "player/media/source_state.h"
+#include "player/media/stream_byte_source.h"
 #include "player/media/video_playback.h"
-#include "player/playback/frame_buffer.h"
+#include "player/media/frame_buffer.h"
 
 namespace crv {
 
@@ -22,7 +22,7 @@ namespace {
 // The opened movie and what playback keeps of it. Process-wide: one movie at a time.
 struct QtPlayerState {
   QtFile file;
-  std::unique_ptr<QtStreamSource> source;
+  std::unique_ptr<StreamByteSource> source;
   bool open = false;
   int32_t width = 0, height = 0;  // as the codec layer decodes them
   int32_t next_capture = 0;       // the frame GetFrame decodes next
@@ -100,7 +100,7 @@ bool OpenMovie(RFileHandle file) {
   g.have_facts = false;  // nothing of an earlier movie is told about this one
   RStream& stream = QuickTimeStream();
   if (stream.kind() != RStream::kHttp && !stream.BindFile(file)) return false;
-  g.source = std::make_unique<QtStreamSource>(&stream);
+  g.source = std::make_unique<StreamByteSource>(stream);
   if (!QtIsMovie(*g.source) || !QtOpenFile(g.source.get(), nullptr, &g.file)) {
     CloseMovie();
     return false;

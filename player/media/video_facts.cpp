@@ -3,17 +3,17 @@
 
 namespace crv {
 namespace {
-VideoFactsFn g_queries[kVideoFormatCount] = {};
+VideoFactsFn factsQueries[kVideoFormatCount] = {};
 }
 
 void RegisterVideoFacts(int videoFormat, VideoFactsFn query) {
-  if (videoFormat >= 0 && videoFormat < kVideoFormatCount) g_queries[videoFormat] = query;
+  if (videoFormat >= 0 && videoFormat < kVideoFormatCount) factsQueries[videoFormat] = query;
 }
 
 bool QueryVideoFacts(int videoFormat, VideoFacts* facts) {
-  if (videoFormat < 0 || videoFormat >= kVideoFormatCount || !g_queries[videoFormat] || !facts) return false;
+  if (videoFormat < 0 || videoFormat >= kVideoFormatCount || !factsQueries[videoFormat] || !facts) return false;
   *facts = VideoFacts{};
-  return g_queries[videoFormat](facts);
+  return factsQueries[videoFormat](facts);
 }
 
 }  // namespace crv

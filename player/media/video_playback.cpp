@@ -3,31 +3,28 @@
 #include <algorithm>
 #include <cstring>
 
+#include "player/media/frame_buffer.h"
 #include "player/media/img_fmt_base.h"
-#include "player/playback/frame_buffer.h"
-#include "player/playback/wave_math.h"
 
 namespace crv {
 
-// The platform's devices (video_playback_win.cpp, video_playback_native.cpp).
-PlaybackAudio& PlatformPlaybackAudio();
-PlaybackDisplay& PlatformPlaybackDisplay();
-PlaybackClock& PlatformPlaybackClock();
-
 namespace {
-PlaybackAudio* g_audio = nullptr;
-PlaybackDisplay* g_display = nullptr;
-PlaybackClock* g_clock = nullptr;
+// The devices a test installed; null means the platform's.
+PlaybackAudio* installedAudio = nullptr;
+PlaybackDisplay* installedDisplay = nullptr;
+PlaybackClock* installedClock = nullptr;
 }  // namespace
 
-PlaybackAudio& CurrentPlaybackAudio() { return g_audio ? *g_audio : PlatformPlaybackAudio(); }
-PlaybackDisplay& CurrentPlaybackDisplay() { return g_display ? *g_display : PlatformPlaybackDisplay(); }
-PlaybackClock& CurrentPlaybackClock() { return g_clock ? *g_clock : PlatformPlaybackClock(); }
+PlaybackAudio& CurrentPlaybackAudio() { return installedAudio ? *installedAudio : PlatformPlaybackAudio(); }
+PlaybackDisplay& CurrentPlaybackDisplay() {
+  return installedDisplay ? *installedDisplay : PlatformPlaybackDisplay();
+}
+PlaybackClock& CurrentPlaybackClock() { return installedClock ? *installedClock : PlatformPlaybackClock(); }
 
 void SetPlaybackDevices(PlaybackAudio* audio, PlaybackDisplay* display, PlaybackClock* clock) {
-  g_audio = audio;
-  g_display = display;
-  g_clock = clock;
+  installedAudio = audio;
+  installedDisplay = display;
+  installedClock = clock;
 }
 
 // ---- Rules -----------------------------------------------------------------------------------

@@ -10,9 +10,9 @@
 #include <cstdint>
 
 #include "platform/display/gx.h"
+#include "player/media/frame_buffer.h"
 #include "player/media/frame_record.h"  // the step flags, kStepTurned among them
 #include "player/playback/frame_blit.h"
-#include "player/playback/frame_buffer.h"
 
 namespace crv {
 

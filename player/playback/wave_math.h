@@ -4,11 +4,9 @@
 #pragma once
 #include <cstdint>
 
-namespace crv {
+#include "player/media/playback_devices.h"  // kMaxWaveBuffers, the most buffers a ring holds
 
-// The ring never holds more than this many buffers, so sound runs at most this many frames
-// ahead of the picture.
-constexpr int kMaxWaveBuffers = 16;
+namespace crv {
 
 // Buffers prepared for a video of `frameCount` frames (none for an empty one).
 int WaveBufferCount(int frameCount);

@@ -4,6 +4,7 @@
 //   crvdecode info FILE
 //   crvdecode frames FILE [--first N] [--count K] --bgr OUT
 //   crvdecode picture FILE [--flags N] [--page P] --bgr OUT
+//   crvdecode album FILE
 //
 // Output: `key: value` lines (result, kind, width, height, bpp, frames, codec, audio, info).
 // `frames` writes each decoded frame as top-down BGR24 rows, frame after frame. Exit status
@@ -20,6 +21,7 @@
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"
 #include "player/media/video_facts.h"
+#include "tools/crvdecode/album_command.h"
 #include "tools/crvdecode/picture_command.h"
 #include "tools/crvdecode/sources.h"
 
@@ -31,7 +33,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: crvdecode info FILE\n"
                "       crvdecode frames FILE [--first N] [--count K] --bgr OUT\n"
-               "       crvdecode picture FILE [--flags N] [--page P] --bgr OUT\n");
+               "       crvdecode picture FILE [--flags N] [--page P] --bgr OUT\n"
+               "       crvdecode album FILE\n");
   return 2;
 }
 
@@ -177,5 +180,6 @@ int main(int argc, char** argv) {
   if (command == "info") return RunInfo(argv[2]);
   if (command == "frames") return RunFrames(argc - 1, argv + 1);
   if (command == "picture") return RunPictureCommand(argc - 1, argv + 1);
+  if (command == "album") return RunAlbumCommand(argc - 1, argv + 1);
   return Usage();
 }

@@ -18,8 +18,8 @@ case $build_dir in
   /*) ;;
   *) if [ -d "$build_dir" ]; then build_dir=$(cd "$build_dir" && pwd); else build_dir=$root/$build_dir; fi ;;
 esac
-WINESERVER=/usr/lib/wine/wineserver64
-[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || echo "$WINESERVER")
+. "$root/tools/wine-common.sh"
+WINESERVER=$CRV_WINESERVER
 
 step() { echo "device_test: $*"; }
 fail() {
@@ -164,9 +164,9 @@ stopped_cleanly
 if dev screenshot "$home/none.png" >/dev/null 2>&1; then fail "screenshot worked on a stopped device"; fi
 
 # --- what a program sees on the device ---------------------------------------------------
-cc=$(command -v x86_64-w64-mingw32-gcc-posix || command -v x86_64-w64-mingw32-gcc || true)
+cc=$(command -v i686-w64-mingw32-gcc-posix || command -v i686-w64-mingw32-gcc || true)
 if [ -n "$cc" ]; then
-  step "a program's view of a portrait-vga device"
+  step "a 32-bit program's view of a portrait-vga device"
   cat >"$home/probe.c" <<'EOF'
 #include <windows.h>
 #include <stdio.h>

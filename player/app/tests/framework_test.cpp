@@ -115,7 +115,7 @@ class CountedDialog : public ApiDialog {
   ~CountedDialog() override { --alive; }
   BOOL OnInitDialog() override {
     ApiDialog::OnInitDialog();
-    if (commandToSend) PostMessageW(m_hWnd, WM_COMMAND, commandToSend, 0);
+    if (commandToSend) PostMessageW(window_, WM_COMMAND, commandToSend, 0);
     return TRUE;
   }
 };
@@ -178,13 +178,13 @@ class Page : public ApiDialog {
   explicit Page(UINT id) : ApiDialog(id, nullptr, Self()) {}
   BOOL OnInitDialog() override {
     ApiDialog::OnInitDialog();
-    if (pressOk) SetTimer(m_hWnd, 1, 300, nullptr);
+    if (pressOk) SetTimer(window_, 1, 300, nullptr);
     return TRUE;
   }
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message == WM_TIMER) {
-      KillTimer(m_hWnd, 1);
-      PostMessageW(GetParent(m_hWnd), PSM_PRESSBUTTON, PSBTN_OK, 0);
+      KillTimer(window_, 1);
+      PostMessageW(GetParent(window_), PSM_PRESSBUTTON, PSBTN_OK, 0);
       return 0;
     }
     return ApiDialog::WindowProc(message, wParam, lParam);

@@ -223,3 +223,24 @@ TEST(HandOver, RealInstancesHandOverAndKeepTheViewRule) {
   EXPECT_EQ(GetDword(L"View"), 5u);
   EXPECT_EQ(GetDword(L"LoadMedia"), 1u);
 }
+
+// A start with a file of its own takes it as handed over and resets ExtType; the options saved
+// at exit must keep that reset, or a later start naming an existing file of no known kind
+// would be taken as a hand-over of the old one.
+TEST(HandOver, OwnStartLeavesNoHandOverBehindAtExit) {
+  ASSERT_EQ(FindWindowW(kFrameClass, nullptr), nullptr);
+  SetDword(L"ExtType", 0);
+  std::wstring jpg = MakeFile(L"own start.jpg");
+  HANDLE player = StartPlayer(L"\"" + jpg + L"\"");
+  ASSERT_NE(player, nullptr);
+  HWND frame = WaitForFrame();
+  ASSERT_NE(frame, nullptr);
+  DWORD end = GetTickCount() + 10000;
+  while (GetDword(L"ExtType") != 0 && static_cast<LONG>(end - GetTickCount()) > 0) Pump(100);
+  EXPECT_EQ(GetDword(L"ExtType"), 0u) << "the frame took its own file at creation";
+
+  PostMessageW(frame, WM_COMMAND, 32791, 0);  // "Exit"
+  EXPECT_EQ(WaitForExit(player), 0u);
+  EXPECT_EQ(GetDword(L"ExtType"), 0u) << "the options saved at exit brought the hand-over back";
+  EXPECT_EQ(GetString(L"FileName"), jpg);
+}

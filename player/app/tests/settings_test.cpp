@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "player/app/handover.h"
 #include "player/app/tests/test_store.h"
 
 using namespace crv;
@@ -158,6 +159,70 @@ TEST_F(SettingsTest, ViewRuleDecidesLoadMedia) {
   uint32_t stored = 9;
   EXPECT_TRUE(Options(false).ReadDword(u"LoadMedia", &stored));
   EXPECT_EQ(stored, 0u) << "LoadMedia is written from View, not from memory";
+}
+
+// The frame's view switch obeys the rule reading applies, so what it saves reads back the same.
+TEST_F(SettingsTest, ViewSwitchKeepsLoadMediaInStepAndSurvivesARestart) {
+  ViewSettings view;
+  view.SetView(kViewAlbum);
+  EXPECT_EQ(view.LoadMedia(), 0u);
+  view.SetView(kViewMediaPanel);
+  EXPECT_EQ(view.LoadMedia(), 1u);
+  view.SetView(9);
+  EXPECT_EQ(view.View(), kViewMediaPanel) << "an unknown view falls back to the media panel";
+  EXPECT_EQ(view.LoadMedia(), 1u);
+
+  view.SetView(kViewPictureTransient);
+  view.Save(*store);
+  ViewSettings next;
+  next.SetView(kViewAlbum);
+  next.Load(*store);
+  EXPECT_EQ(next.View(), kViewPictureTransient);
+  EXPECT_EQ(next.LoadMedia(), 0u);
+  EXPECT_TRUE(Options().DeleteValue(u"View"));
+  next.Load(*store);
+  EXPECT_EQ(next.View(), kViewMediaPanel) << "nothing stored: the start-up default, not the last value";
+  EXPECT_EQ(next.LoadMedia(), 1u);
+}
+
+// A start that took the file of its own command line resets ExtType; the options it saves at
+// exit must keep it reset, or the next start naming an existing file of no known kind would be
+// taken as a hand-over of the old kind.
+TEST_F(SettingsTest, ConsumedHandOverIsNotSavedBackWithTheOptions) {
+  Options().WriteString(u"FileName", u"\\My Documents\\first.jpg");
+  Options().WriteDword(u"ExtType", kKindPicture);
+  crv::Options frame = Read();
+  EXPECT_EQ(ConsumeStartHandOver(*store, frame, true), kKindPicture);
+  LoadSaveOptions(*store, frame, Direction::Write);  // the frame's save at exit
+  uint32_t kind = 9;
+  LoadSaveExtType(*store, kind, Direction::Read);
+  EXPECT_EQ(kind, kKindNone);
+
+  crv::Options next = Read();
+  CopyTo(next.FileName, kPathChars, u"\\My Documents\\song.m4a");  // the next command line
+  EXPECT_EQ(ConsumeStartHandOver(*store, next, true), kKindNone);
+}
+
+// The kind taken at start is the current path's own, and only for a path that exists.
+TEST_F(SettingsTest, StartHandOverClassifiesTheExistingPath) {
+  struct Case { uint32_t extType; const char16_t* path; bool exists; FileKind taken; };
+  const Case cases[] = {
+      {kKindMedia, u"\\My Documents\\clip.WMV", true, kKindMedia},
+      {kKindPicture, u"\\My Documents\\clip.avi", true, kKindMedia},  // the path decides, not ExtType
+      {kKindPicture, u"\\My Documents\\song.m4a", true, kKindNone},   // a stale ExtType
+      {kKindPicture, u"\\My Documents\\gone.jpg", false, kKindNone},
+      {kKindNone, u"\\My Documents\\a.jpg", true, kKindNone},
+  };
+  for (const Case& c : cases) {
+    Options().WriteDword(u"ExtType", c.extType);
+    crv::Options o = Read();
+    CopyTo(o.FileName, kPathChars, c.path);
+    EXPECT_EQ(ConsumeStartHandOver(*store, o, c.exists), c.taken) << ToUtf8(c.path);
+    EXPECT_EQ(o.ExtType, kKindNone);
+    uint32_t stored = 9;
+    EXPECT_TRUE(Options(false).ReadDword(u"ExtType", &stored));
+    EXPECT_EQ(stored, kKindNone) << ToUtf8(c.path);
+  }
 }
 
 TEST_F(SettingsTest, PanelGroupsAndUrlHistory) {

@@ -1,7 +1,7 @@
 #include "player/library/media_library.h"
 
 #include <gtest/gtest.h>
-#include "player/library/library_fs.h"
+#include "player/base/device_fs.h"
 #include "player/library/tests/test_folder.h"
 
 using namespace crv;
@@ -92,6 +92,31 @@ TEST_F(LibraryFile, MixedCaseLocationIsStoredAndSavedLowerCaseAsMusic) {
             std::string::npos);
 }
 
+TEST_F(LibraryFile, AccentedCapitalsKeepTheirFileThroughSaveAndLoad) {
+  // The native file system tells cases apart, so the file carries the small letters the
+  // location is stored in: any other folding of the capitals loses the file.
+  const u16 on_disk = u"r\u016F\u017Ee \u0142\u00F3d\u017A \u0144\u017C \u017Elu\u0165.mp3";
+  dir.Write(on_disk);
+  CMediaItem item;
+  item.SetLocation(dir.Path(u"R\u016F\u017Ee \u0141\u00F3d\u017A \u0143\u017C \u017Dlu\u0165.mp3"));
+  EXPECT_EQ(item.GetLocation(), dir.Path(on_disk));
+  ASSERT_TRUE(library.Add(item)) << "the file-exists check finds it";
+  ASSERT_TRUE(library.Save(dir.Path()));
+  for (int round = 1; round <= 2; ++round) {
+    CMediaLibrary again;
+    ASSERT_TRUE(again.Load(dir.Path()));
+    ASSERT_EQ(again.Count(), 1) << "loading after save " << round << " keeps the entry";
+    EXPECT_EQ(again.At(0)->GetLocation(), dir.Path(on_disk));
+    EXPECT_EQ(again.At(0)->GetTitle(), u"r\u016F\u017Ee \u0142\u00F3d\u017A \u0144\u017C \u017Elu\u0165");
+    ASSERT_TRUE(again.Save(dir.Path()));
+  }
+  EXPECT_NE(Saved().find("<location>" + dir.Utf8(on_disk) + "</location>"), std::string::npos);
+  EXPECT_TRUE(library.Contains(item));
+  CMediaItem other_case;
+  other_case.SetLocation(dir.Path(u"R\u016F\u017Ee \u0142\u00D3D\u0179 \u0144\u017B \u017Dlu\u0164.MP3"));
+  EXPECT_FALSE(library.Add(other_case)) << "the same file in other capitals is already present";
+}
+
 TEST_F(LibraryFile, TypeAttributeCountsOnlyWhenAlone) {
   ASSERT_TRUE(LoadEntries(Entry(" type=\"Video\"", u"a.ogg") + Entry(" type=\"Video\" x=\"1\"", u"b.ogg") +
                           Entry(" kind=\"Playlist\"", u"c.ogg") + Entry(" type=\"Video\" x=\"1\"", u"d.avi") +
@@ -156,8 +181,8 @@ TEST_F(LibraryFile, MalformedOrOversizedFilesGiveAnEmptyLibrary) {
 
   dir.Write(u"big", std::string(1000, 'x'));
   std::string bytes;
-  EXPECT_FALSE(library_fs::ReadFileBounded(dir.Path(u"big"), 999, bytes));
-  EXPECT_TRUE(library_fs::ReadFileBounded(dir.Path(u"big"), 1000, bytes));
+  EXPECT_FALSE(device_fs::ReadFileBounded(dir.Path(u"big"), 999, bytes));
+  EXPECT_TRUE(device_fs::ReadFileBounded(dir.Path(u"big"), 1000, bytes));
 }
 
 TEST_F(LibraryFile, DeletingTheLastItemSavesAnEmptyRoot) {
@@ -176,9 +201,9 @@ TEST_F(LibraryFile, FailedSaveKeepsThePreviousFile) {
   ASSERT_TRUE(library.Save(dir.Path()));
   const std::string before = Saved();
   ASSERT_TRUE(library.Add(dir.Item(u"b.mp3")));
-  library_fs::SetWriteFailureAfterForTesting(20);  // the card fills up part-way
+  device_fs::SetWriteFailureAfterForTesting(20);  // the card fills up part-way
   EXPECT_FALSE(library.Save(dir.Path()));
-  library_fs::SetWriteFailureAfterForTesting(-1);
+  device_fs::SetWriteFailureAfterForTesting(-1);
   EXPECT_EQ(Saved(), before);
   EXPECT_FALSE(dir.Exists(u"hvml.hvl.new")) << "the partial file is removed";
   std::filesystem::create_directory(dir.Native(u"hvml.hvl.new"));  // cannot even be created

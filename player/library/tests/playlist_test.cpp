@@ -1,7 +1,7 @@
 #include "player/library/playlist.h"
 
 #include <gtest/gtest.h>
-#include "player/library/library_fs.h"
+#include "player/base/device_fs.h"
 #include "player/library/tests/test_folder.h"
 
 using namespace crv;
@@ -187,9 +187,9 @@ TEST_F(Playlist, FailedSaveKeepsThePreviousFile) {
   ASSERT_TRUE(list.Save(path));
   const std::string before = dir.Read(u"keep.hvpl");
   Fill(2);
-  library_fs::SetWriteFailureAfterForTesting(before.size() + 5);
+  device_fs::SetWriteFailureAfterForTesting(before.size() + 5);
   EXPECT_FALSE(list.Save(path));
-  library_fs::SetWriteFailureAfterForTesting(-1);
+  device_fs::SetWriteFailureAfterForTesting(-1);
   EXPECT_EQ(dir.Read(u"keep.hvpl"), before);
   EXPECT_FALSE(dir.Exists(u"keep.hvpl.new"));
   EXPECT_FALSE(list.Save(dir.Path(u"no such folder\\x.hvpl")));

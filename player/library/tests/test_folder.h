@@ -32,7 +32,7 @@ class TestFolder {
 
   // The folder itself (with a trailing backslash), or a path inside it.
   u16 Path(const u16& relative = u16()) const {
-    u16 p = FromUtf8(native_.string()) + u'\\' + relative;
+    u16 p = native_.u16string() + u'\\' + relative;
     for (auto& c : p)
       if (c == u'/') c = u'\\';
     return p;
@@ -42,7 +42,7 @@ class TestFolder {
     u16 r(relative);
     for (auto& c : r)
       if (c == u'\\') c = u'/';
-    return native_ / ToUtf8(r);
+    return native_ / r;  // from UTF-16: a narrow string would be the ANSI code page on Windows
   }
   // Creates the file (and its folders); returns its device path.
   u16 Write(const u16& relative, const std::string& content = std::string()) const {

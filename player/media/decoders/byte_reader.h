@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "player/base/bytes.h"
 
 namespace crv {
 
@@ -20,30 +21,10 @@ class ByteReader {
     return *p_++;
   }
   uint8_t Peek() const { return p_ == end_ ? 0 : *p_; }
-  uint16_t Be16() {
-    if (!Has(2)) return Fail();
-    uint16_t v = static_cast<uint16_t>((p_[0] << 8) | p_[1]);
-    p_ += 2;
-    return v;
-  }
-  uint16_t Le16() {
-    if (!Has(2)) return Fail();
-    uint16_t v = static_cast<uint16_t>(p_[0] | (p_[1] << 8));
-    p_ += 2;
-    return v;
-  }
-  uint32_t Be24() {
-    if (!Has(3)) return Fail();
-    uint32_t v = (uint32_t{p_[0]} << 16) | (uint32_t{p_[1]} << 8) | p_[2];
-    p_ += 3;
-    return v;
-  }
-  uint32_t Be32() {
-    if (!Has(4)) return Fail();
-    uint32_t v = (uint32_t{p_[0]} << 24) | (uint32_t{p_[1]} << 16) | (uint32_t{p_[2]} << 8) | p_[3];
-    p_ += 4;
-    return v;
-  }
+  uint16_t Be16() { return Take(2, &crv::Be16); }
+  uint16_t Le16() { return Take(2, &crv::Le16); }
+  uint32_t Be24() { return Take(3, &crv::Be24); }
+  uint32_t Be32() { return Take(4, &crv::Be32); }
   bool Skip(size_t n) {
     if (!Has(n)) return Fail() == 0 && false;
     p_ += n;
@@ -55,6 +36,13 @@ class ByteReader {
   }
 
  private:
+  template <typename T>
+  T Take(size_t n, T (*decode)(const uint8_t*)) {
+    if (!Has(n)) return Fail();
+    const uint8_t* at = p_;
+    p_ += n;
+    return decode(at);
+  }
   uint8_t Fail() {
     failed_ = true;
     p_ = end_;

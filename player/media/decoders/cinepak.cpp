@@ -21,12 +21,12 @@
 namespace crv {
 namespace {
 
-uint8_t g_clamp[1024];
+uint8_t clampTable[1024];
 
 void BuildClampTable() {
   for (int i = 0; i < 1024; ++i) {
     const int v = i - 512;
-    g_clamp[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 254 ? 255 : v);
+    clampTable[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 254 ? 255 : v);
   }
 }
 
@@ -100,7 +100,7 @@ void PutV1(const BlockAt& b, const CinepakDecoder::Entry& e) {
 const uint8_t* CinepakClampTable() {
   static const bool built = (BuildClampTable(), true);
   (void)built;
-  return g_clamp;
+  return clampTable;
 }
 
 bool CinepakDecoder::Init(int width, int height) {

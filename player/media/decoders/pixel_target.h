@@ -37,6 +37,20 @@ inline uint16_t From555(uint16_t c) {
   return static_cast<uint16_t>(((c & 0x7FE0) << 1) | ((c >> 4) & 0x20) | (c & 0x1F));
 }
 
+// A 5-6-5 word as blue, green, red bytes: red and blue times 8, green times 4.
+inline void Expand565(uint16_t c, uint8_t* bgr) {
+  bgr[0] = static_cast<uint8_t>((c & 0x1F) << 3);
+  bgr[1] = static_cast<uint8_t>(((c >> 5) & 0x3F) << 2);
+  bgr[2] = static_cast<uint8_t>((c >> 11) << 3);
+}
+
+// A 5-5-5 word of a 16-bit bitmap (the top bit unused) as blue, green, red bytes, each times 8.
+inline void Expand555(uint16_t c, uint8_t* bgr) {
+  bgr[0] = static_cast<uint8_t>((c & 0x1F) << 3);
+  bgr[1] = static_cast<uint8_t>(((c >> 5) & 0x1F) << 3);
+  bgr[2] = static_cast<uint8_t>(((c >> 10) & 0x1F) << 3);
+}
+
 inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 inline uint16_t Load16(const uint8_t* p) {
   uint16_t v;
@@ -58,12 +72,7 @@ struct PutBgr24 {
     p[1] = static_cast<uint8_t>(g);
     p[2] = static_cast<uint8_t>(r);
   }
-  // Expands a 5-6-5 word: red and blue times 8, green times 4.
-  static void Word(uint8_t* p, uint16_t c) {
-    p[0] = static_cast<uint8_t>((c & 0x1F) << 3);
-    p[1] = static_cast<uint8_t>(((c >> 5) & 0x3F) << 2);
-    p[2] = static_cast<uint8_t>((c >> 11) << 3);
-  }
+  static void Word(uint8_t* p, uint16_t c) { Expand565(c, p); }
 };
 
 // Copies a top-down blue-green-red picture (rows `src_stride` apart) into the target.

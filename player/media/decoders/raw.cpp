@@ -1,4 +1,5 @@
 // Uncompressed frames: AVI bitmap rows (code 0) and QuickTime "raw " rows.
+#include "player/base/bytes.h"
 #include "player/media/decoders/video_decoders.h"
 
 namespace crv {
@@ -29,10 +30,7 @@ void PutRow(const uint8_t* s, int depth, int width, const Palettes& pal, uint8_t
       }
       break;
     case 16:  // 1-5-5-5 big-endian
-      for (int x = 0; x < width; ++x, s += 2, d += Put::kBytes) {
-        const uint16_t c = static_cast<uint16_t>((s[0] << 8) | s[1]);
-        Put::Word(d, From555(c));
-      }
+      for (int x = 0; x < width; ++x, s += 2, d += Put::kBytes) Put::Word(d, From555(Be16(s)));
       break;
     case 24:
       for (int x = 0; x < width; ++x, s += 3, d += Put::kBytes) {

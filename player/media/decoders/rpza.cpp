@@ -82,7 +82,7 @@ bool DecodeBlocks(ByteReader& in, const PixelTarget& t) {
       const uint8_t* s = in.Pos();
       walk.Put4x4<Put>([&](int x, int y) {
         const int i = y * 4 + x;
-        return From555(i == 0 ? a : static_cast<uint16_t>(s[2 * i - 2] << 8 | s[2 * i - 1]));
+        return From555(i == 0 ? a : Be16(s + 2 * i - 2));
       });
       in.Skip(30);
       continue;

@@ -9,7 +9,7 @@
 #include "player/media/avi_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  crv::AviMemoryBytes bytes(data, size);
+  crv::MemoryByteSource bytes(data, size);
   crv::AviFile file;
   if (!crv::AviParse(bytes, "fuzz.avi", nullptr, &file)) return 0;
   uint32_t palette[256];

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <random>
 
+#include "player/base/bytes.h"
 #include "player/media/avi_source.h"
 #include "player/media/builtin_entry.h"
 #include "player/media/source_state.h"
@@ -14,28 +15,18 @@ namespace crv::test {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
-void Patch32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Starts a chunk (or with `type` a list); returns where its size goes.
 size_t Begin(std::vector<uint8_t>& out, const char* id, const char* type = nullptr) {
   PutTag(out, id);
   const size_t at = out.size();
-  Put32(out, 0);
+  AppendLe32(out, 0);
   if (type) PutTag(out, type);
   return at;
 }
 void End(std::vector<uint8_t>& out, size_t at) {
-  Patch32(out, at, static_cast<uint32_t>(out.size() - at - 4));
+  PutLe32(&out[at], static_cast<uint32_t>(out.size() - at - 4));
   if (out.size() & 1) out.push_back(0);
 }
 
@@ -69,44 +60,44 @@ std::vector<uint8_t> BuildAvi(const AviRecipe& recipe) {
   const size_t hdrl = Begin(out, "LIST", "hdrl");
   {
     const size_t avih = Begin(out, "avih");
-    Put32(out, recipe.microSecPerFrame);
-    Put32(out, 0);            // max bytes per second
-    Put32(out, 0);            // padding granularity
-    Put32(out, 0x10);         // flags: has index
-    Put32(out, total);
-    Put32(out, 0);            // initial frames
-    Put32(out, recipe.audio ? 2 : 1);
-    Put32(out, 0);            // suggested buffer size
-    Put32(out, static_cast<uint32_t>(recipe.width));
-    Put32(out, pixelsHigh);
-    for (int i = 0; i < 4; ++i) Put32(out, 0);
+    AppendLe32(out, recipe.microSecPerFrame);
+    AppendLe32(out, 0);            // max bytes per second
+    AppendLe32(out, 0);            // padding granularity
+    AppendLe32(out, 0x10);         // flags: has index
+    AppendLe32(out, total);
+    AppendLe32(out, 0);            // initial frames
+    AppendLe32(out, recipe.audio ? 2 : 1);
+    AppendLe32(out, 0);            // suggested buffer size
+    AppendLe32(out, static_cast<uint32_t>(recipe.width));
+    AppendLe32(out, pixelsHigh);
+    for (int i = 0; i < 4; ++i) AppendLe32(out, 0);
     End(out, avih);
 
     const size_t strl = Begin(out, "LIST", "strl");
     const size_t strh = Begin(out, "strh");
     PutTag(out, "vids");
     out.insert(out.end(), recipe.compression, recipe.compression + 4);
-    for (int i = 0; i < 3; ++i) Put32(out, 0);
-    Put32(out, recipe.microSecPerFrame);  // scale
-    Put32(out, 1000000);                // rate
-    Put32(out, 0);
-    Put32(out, frames);
-    for (int i = 0; i < 5; ++i) Put32(out, 0);
+    for (int i = 0; i < 3; ++i) AppendLe32(out, 0);
+    AppendLe32(out, recipe.microSecPerFrame);  // scale
+    AppendLe32(out, 1000000);                // rate
+    AppendLe32(out, 0);
+    AppendLe32(out, frames);
+    for (int i = 0; i < 5; ++i) AppendLe32(out, 0);
     End(out, strh);
     const size_t strf = Begin(out, "strf");
-    Put32(out, 40);
-    Put32(out, static_cast<uint32_t>(recipe.width));
-    Put32(out, static_cast<uint32_t>(recipe.height));
-    Put16(out, 1);
-    Put16(out, recipe.bitCount);
+    AppendLe32(out, 40);
+    AppendLe32(out, static_cast<uint32_t>(recipe.width));
+    AppendLe32(out, static_cast<uint32_t>(recipe.height));
+    AppendLe16(out, 1);
+    AppendLe16(out, recipe.bitCount);
     out.insert(out.end(), recipe.compression, recipe.compression + 4);
-    Put32(out, 0);
-    Put32(out, 0);
-    Put32(out, 0);
-    Put32(out, recipe.coloursUsed >= 0 ? static_cast<uint32_t>(recipe.coloursUsed)
+    AppendLe32(out, 0);
+    AppendLe32(out, 0);
+    AppendLe32(out, 0);
+    AppendLe32(out, recipe.coloursUsed >= 0 ? static_cast<uint32_t>(recipe.coloursUsed)
                                      : static_cast<uint32_t>(recipe.palette.size()));
-    Put32(out, 0);
-    for (uint32_t c : recipe.palette) Put32(out, c);
+    AppendLe32(out, 0);
+    for (uint32_t c : recipe.palette) AppendLe32(out, c);
     End(out, strf);
     End(out, strl);
 
@@ -115,19 +106,19 @@ std::vector<uint8_t> BuildAvi(const AviRecipe& recipe) {
       const uint32_t align = recipe.channels * recipe.bitsPerSample / 8u;
       const size_t ah = Begin(out, "strh");
       PutTag(out, "auds");
-      Put32(out, 0);
-      for (int i = 0; i < 3; ++i) Put32(out, 0);
-      Put32(out, align);
-      Put32(out, recipe.sampleRate * align);
-      for (int i = 0; i < 7; ++i) Put32(out, 0);
+      AppendLe32(out, 0);
+      for (int i = 0; i < 3; ++i) AppendLe32(out, 0);
+      AppendLe32(out, align);
+      AppendLe32(out, recipe.sampleRate * align);
+      for (int i = 0; i < 7; ++i) AppendLe32(out, 0);
       End(out, ah);
       const size_t af = Begin(out, "strf");
-      Put16(out, 1);
-      Put16(out, recipe.channels);
-      Put32(out, recipe.sampleRate);
-      Put32(out, recipe.sampleRate * align);
-      Put16(out, align);
-      Put16(out, recipe.bitsPerSample);
+      AppendLe16(out, 1);
+      AppendLe16(out, recipe.channels);
+      AppendLe32(out, recipe.sampleRate);
+      AppendLe32(out, recipe.sampleRate * align);
+      AppendLe16(out, align);
+      AppendLe16(out, recipe.bitsPerSample);
       End(out, af);
       End(out, astrl);
     }
@@ -160,10 +151,10 @@ std::vector<uint8_t> BuildAvi(const AviRecipe& recipe) {
     const size_t idx1 = Begin(out, "idx1");
     for (const IndexEntry& e : index) {
       PutTag(out, e.id);
-      Put32(out, 0x10);
+      AppendLe32(out, 0x10);
       // Relative offsets count from the "movi" word of the list.
-      Put32(out, recipe.index == AviIndexForm::kRelative ? e.offset - static_cast<uint32_t>(movi + 8) : e.offset);
-      Put32(out, e.size);
+      AppendLe32(out, recipe.index == AviIndexForm::kRelative ? e.offset - static_cast<uint32_t>(movi + 8) : e.offset);
+      AppendLe32(out, e.size);
     }
     End(out, idx1);
   }

@@ -34,7 +34,7 @@ struct Dumped {
 Dumped ParseWithDump(const std::vector<uint8_t>& bytes, AviFile* file, const char* name = "clip.avi") {
   Dumped d;
   std::FILE* f = std::tmpfile();
-  AviMemoryBytes in(bytes.data(), bytes.size());
+  MemoryByteSource in(bytes.data(), bytes.size());
   d.ok = AviParse(in, name, f, file);
   if (f) {
     std::fflush(f);
@@ -48,12 +48,12 @@ Dumped ParseWithDump(const std::vector<uint8_t>& bytes, AviFile* file, const cha
 }
 
 bool Parse(const std::vector<uint8_t>& bytes, AviFile* file) {
-  AviMemoryBytes in(bytes.data(), bytes.size());
+  MemoryByteSource in(bytes.data(), bytes.size());
   return AviParse(in, "clip.avi", nullptr, file);
 }
 
 std::vector<uint8_t> ReadFrame(AviFile& file, const std::vector<uint8_t>& bytes, int frame) {
-  AviMemoryBytes in(bytes.data(), bytes.size());
+  MemoryByteSource in(bytes.data(), bytes.size());
   std::vector<uint8_t> out(file.largestFrame + 16);
   uint32_t size = 0;
   if (!AviReadFrame(file, in, frame, out.data(), static_cast<uint32_t>(out.size()), &size)) return {};
@@ -206,7 +206,7 @@ AviRecipe SoundRecipe(const std::vector<size_t>& chunkSizes) {
 }
 
 std::vector<uint8_t> FrameSound(AviFile& file, const std::vector<uint8_t>& bytes, int frame) {
-  AviMemoryBytes in(bytes.data(), bytes.size());
+  MemoryByteSource in(bytes.data(), bytes.size());
   std::vector<uint8_t> out(AviAudioCapacity(file), 0);
   const uint32_t n = AviReadFrameAudio(file, in, frame, out.data(), static_cast<uint32_t>(out.size()));
   out.resize(n);
@@ -403,11 +403,11 @@ TEST(AviDump, NotRiffAviIsRejected) {
     const Dumped d = ParseWithDump(bytes, &file);
     EXPECT_FALSE(d.ok);
     EXPECT_NE(d.text.find("Not a RIFF file.\n"), std::string::npos) << d.text;
-    AviMemoryBytes in(bytes.data(), bytes.size());
+    MemoryByteSource in(bytes.data(), bytes.size());
     EXPECT_FALSE(AviIsRiffAvi(in));
   }
   const auto good = BuildAvi(ThreeFrames());
-  AviMemoryBytes in(good.data(), good.size());
+  MemoryByteSource in(good.data(), good.size());
   EXPECT_TRUE(AviIsRiffAvi(in));
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "player/base/bytes.h"
 #include "player/media/avi_file.h"
 #include "player/media/avi_source.h"
 #include "player/media/builtin_entry.h"
@@ -130,7 +131,7 @@ TEST_P(AviReferenceTest, SoundOfTheFramesIsTheAudioStream) {
   const Sound sound = ReadSound(path);
   ASSERT_GT(sound.packets, 0);
   const std::vector<uint8_t> bytes = FileBytes(path);
-  AviMemoryBytes in(bytes.data(), bytes.size());
+  MemoryByteSource in(bytes.data(), bytes.size());
   AviFile file;
   ASSERT_TRUE(AviParse(in, "snd.avi", nullptr, &file));
   EXPECT_EQ(file.audioChunkCount, sound.packets);
@@ -199,16 +200,16 @@ TEST(AviReferenceIndex, Idx1AndTheMoviWalkAgree) {
   const std::string path = test::WriteMovie("index.avi", Args("32x32", "-c:v cinepak", true));
   ASSERT_FALSE(path.empty());
   std::vector<uint8_t> bytes = FileBytes(path);
-  AviMemoryBytes in(bytes.data(), bytes.size());
+  MemoryByteSource in(bytes.data(), bytes.size());
   AviFile withIndex;
   ASSERT_TRUE(AviParse(in, "index.avi", nullptr, &withIndex));
   // Rename the idx1 chunk so the parser does not know it.
   for (size_t i = 12; i + 8 <= bytes.size();) {
-    const uint32_t size = bytes[i + 4] | bytes[i + 5] << 8 | bytes[i + 6] << 16 | uint32_t(bytes[i + 7]) << 24;
+    const uint32_t size = Le32(&bytes[i + 4]);
     if (std::memcmp(&bytes[i], "idx1", 4) == 0) std::memcpy(&bytes[i], "JUNK", 4);
     i += 8 + size + (size & 1);
   }
-  AviMemoryBytes renamed(bytes.data(), bytes.size());
+  MemoryByteSource renamed(bytes.data(), bytes.size());
   AviFile walked;
   ASSERT_TRUE(AviParse(renamed, "index.avi", nullptr, &walked));
   ASSERT_EQ(walked.index.video.size(), withIndex.index.video.size());

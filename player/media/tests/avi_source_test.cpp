@@ -9,6 +9,7 @@
 #include "player/media/avi_source.h"
 #include "player/media/builtin_entry.h"
 #include "player/media/codec_layer.h"
+#include "player/media/frame_buffer.h"
 #include "player/media/rstream.h"
 #include "player/media/tests/avi_builder.h"
 #include "player/media/tests/fake_http_session.h"
@@ -17,7 +18,6 @@
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"
 #include "player/media/video_playback.h"
-#include "player/playback/frame_buffer.h"
 
 namespace crv {
 namespace {

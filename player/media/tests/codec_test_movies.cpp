@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "player/base/bytes.h"
 #include "player/media/codec_layer.h"
 #include "player/media/decoders/pixel_target.h"
 
@@ -121,8 +122,7 @@ void Convert(const AVFrame* f, bool via565, ReferenceFrames* out) {
           case AV_PIX_FMT_ARGB: r = s[4 * x + 1]; g = s[4 * x + 2]; b = s[4 * x + 3]; break;
           case AV_PIX_FMT_RGB555:
           case AV_PIX_FMT_RGB555BE: {
-            const uint16_t c = fmt == AV_PIX_FMT_RGB555 ? static_cast<uint16_t>(s[2 * x] | s[2 * x + 1] << 8)
-                                                        : static_cast<uint16_t>(s[2 * x] << 8 | s[2 * x + 1]);
+            const uint16_t c = fmt == AV_PIX_FMT_RGB555 ? Le16(s + 2 * x) : Be16(s + 2 * x);
             Put565::Word(d565, From555(c));
             PutBgr24::Word(d24, From555(c));
             continue;
@@ -157,10 +157,7 @@ bool DecodeReference(const Movie& movie, bool palette_via_565, ReferenceFrames* 
   ctx->width = movie.width;
   ctx->height = movie.height;
   ctx->bits_per_coded_sample = movie.depth;
-  ctx->codec_tag = static_cast<unsigned>(static_cast<uint8_t>(movie.code[0])) |
-                   static_cast<unsigned>(static_cast<uint8_t>(movie.code[1])) << 8 |
-                   static_cast<unsigned>(static_cast<uint8_t>(movie.code[2])) << 16 |
-                   static_cast<unsigned>(static_cast<uint8_t>(movie.code[3])) << 24;
+  ctx->codec_tag = Le32(reinterpret_cast<const uint8_t*>(movie.code));
   ctx->thread_count = 1;
   if (!movie.extradata.empty()) {
     ctx->extradata = static_cast<uint8_t*>(av_mallocz(movie.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <vector>
+#include "player/base/bytes.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/media/tests/test_hooks.h"
@@ -33,7 +34,6 @@ class TestSource : public ImgFmtBase {
 
 // Source pixel (x, y) of a 24-bit test picture carries its own position.
 uint32_t Code(int32_t x, int32_t y) { return (static_cast<uint32_t>(y) << 12) | static_cast<uint32_t>(x); }
-uint32_t Read24(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
 
 // Decodes the test picture row by row the way a still source does.
 void DecodeRows(TestSource& s, int32_t width, int32_t height) {
@@ -59,7 +59,7 @@ void ExpectPlacedByMaps(const TestSource& s) {
   for (int32_t t = 0; t < th; ++t) {
     ASSERT_GE(lastRow[t], 0) << "target row " << t << " is never written";
     for (int32_t i = 0; i < tw; ++i)
-      ASSERT_EQ(Read24(s.Pixel(i, t)), Code(s.ColumnMap()[i], lastRow[t])) << i << "," << t;
+      ASSERT_EQ(Le24(s.Pixel(i, t)), Code(s.ColumnMap()[i], lastRow[t])) << i << "," << t;
   }
 }
 
@@ -224,7 +224,7 @@ TEST_F(SourceBase, ReductionAfterLoading) {
   Log().bitmapBudget = 1000;
   EXPECT_FALSE(s.ReduceAfterLoad()) << "no room for the smaller one";
   EXPECT_EQ(s.Info().width, 1000);
-  EXPECT_EQ(Read24(s.Pixel(999, 799)), Code(999, 799)) << "the full picture is kept";
+  EXPECT_EQ(Le24(s.Pixel(999, 799)), Code(999, 799)) << "the full picture is kept";
 
   Log().bitmapBudget = UINT64_MAX;
   EXPECT_TRUE(s.ReduceAfterLoad());
@@ -295,8 +295,8 @@ TEST_F(SourceBase, VideoLoadFrom565FillsWhiteThenConverts) {
   EXPECT_EQ(g_closes, 1) << "the probe's decoder is closed";
   EXPECT_EQ(s.Info().width, 2);
   // Top picture row is the last memory row.
-  EXPECT_EQ(Read24(s.Pixel(0, 1)), 0xF8FCF8u);
-  EXPECT_EQ(Read24(s.Pixel(1, 1)), 0u);
+  EXPECT_EQ(Le24(s.Pixel(0, 1)), 0xF8FCF8u);
+  EXPECT_EQ(Le24(s.Pixel(1, 1)), 0u);
   EXPECT_EQ(s.Record().pixels[6], 0xFF) << "row padding keeps the 0xFF fill";
   EXPECT_EQ(s.Record().frames->slotCount, 2u);
 

@@ -1,20 +1,15 @@
 #include "player/media/tests/qt_builder.h"
 
 #include <tuple>
+#include "player/base/bytes.h"
 
 namespace crv::test {
 
-void PutBe16(Bytes* b, uint32_t v) {
-  b->push_back(static_cast<uint8_t>(v >> 8));
-  b->push_back(static_cast<uint8_t>(v));
-}
-void PutBe32(Bytes* b, uint32_t v) {
-  PutBe16(b, v >> 16);
-  PutBe16(b, v & 0xFFFF);
-}
+void PutBe16(Bytes* b, uint32_t v) { AppendBe16(*b, v); }
+void PutBe32(Bytes* b, uint32_t v) { AppendBe32(*b, v); }
 void PutBe64(Bytes* b, uint64_t v) {
-  PutBe32(b, static_cast<uint32_t>(v >> 32));
-  PutBe32(b, static_cast<uint32_t>(v));
+  AppendBe32(*b, static_cast<uint32_t>(v >> 32));
+  AppendBe32(*b, static_cast<uint32_t>(v));
 }
 void PutType(Bytes* b, const char* type) { b->insert(b->end(), type, type + 4); }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "player/media/qt_file.h"
 #include "player/media/tests/qt_builder.h"
@@ -28,10 +29,10 @@ TrackSpec TenFrames() {
 bool Opens(const Bytes& movie, QtFile* file) {
   // The source must outlive the file: kept until the next movie is opened.
   static Bytes kept;
-  static std::unique_ptr<QtMemorySource> source;
+  static std::unique_ptr<MemoryByteSource> source;
   file->movie.reset();
   kept = movie;
-  source = std::make_unique<QtMemorySource>(kept.data(), kept.size());
+  source = std::make_unique<MemoryByteSource>(kept.data(), kept.size());
   return QtOpenFile(source.get(), "test.mov", file);
 }
 
@@ -146,14 +147,14 @@ TEST(QtReader, TopLevelWalk) {
   // "wide", a 64-bit sized "mdat" and an unknown atom before the movie.
   const Bytes movie = test::Concat({test::Atom("ftyp", Bytes(12, 0)), test::Atom("wide", {}),
                                     test::WideAtom("mdat", Bytes(40, 7), 56), test::Atom("free", Bytes(3, 0)), moov});
-  QtMemorySource source(movie.data(), movie.size());
+  MemoryByteSource source(movie.data(), movie.size());
   QtAtom atom;
   ASSERT_TRUE(QtFindMovieAtom(source, &atom));
   EXPECT_EQ(atom.type, QtType("moov"));
   EXPECT_EQ(atom.End(), movie.size());
   // Without "moov" there is no movie, and nothing past the end of a broken header is read.
   const Bytes none = test::Concat({test::Atom("wide", {}), test::Atom("mdat", Bytes(40, 0))});
-  QtMemorySource no_movie(none.data(), none.size());
+  MemoryByteSource no_movie(none.data(), none.size());
   EXPECT_FALSE(QtIsMovie(no_movie));
   QtFile file;
   EXPECT_FALSE(Opens(none, &file));
@@ -165,22 +166,72 @@ TEST(QtReader, HeaderSizesAreChecked) {
   QtAtom atom;
   for (uint64_t size : {uint64_t{0xFFFFFFFFFFFFFFFF}, uint64_t{0x8000000000000000}, uint64_t{15}, uint64_t{25}}) {
     const Bytes b = test::WideAtom("moov", payload, size);
-    QtMemorySource source(b.data(), b.size());
+    MemoryByteSource source(b.data(), b.size());
     EXPECT_FALSE(QtReadAtomHeader(source, 0, b.size(), &atom)) << size;
   }
   // A 32-bit size past the end, below the header, and a header cut short.
   Bytes b = test::Atom("moov", payload);
   b[3] = 17;
-  QtMemorySource past(b.data(), b.size());
+  MemoryByteSource past(b.data(), b.size());
   EXPECT_FALSE(QtReadAtomHeader(past, 0, b.size(), &atom));
   b[3] = 7;
   EXPECT_FALSE(QtReadAtomHeader(past, 0, b.size(), &atom));
-  QtMemorySource short_source(b.data(), 6);
+  MemoryByteSource short_source(b.data(), 6);
   EXPECT_FALSE(QtReadAtomHeader(short_source, 0, 6, &atom));
   // Size 0 runs to the end of what holds it.
   b[3] = 0;
   ASSERT_TRUE(QtReadAtomHeader(past, 0, b.size(), &atom));
   EXPECT_EQ(atom.size, b.size());
+}
+
+// "moov" holding `leaf` with `payload`, nested in the atoms of `path` (outermost first).
+Bytes MovieWith(const std::vector<const char*>& path, const char* leaf, const Bytes& payload) {
+  Bytes atom = test::Atom(leaf, payload);
+  for (auto it = path.rbegin(); it != path.rend(); ++it) atom = test::Atom(*it, atom);
+  return test::Atom("moov", atom);
+}
+
+TEST(QtReader, HeaderFieldsMustLieInsideTheirPayload) {
+  struct Case {
+    std::vector<const char*> path;
+    const char* leaf;
+    uint8_t version;
+    size_t smallest;  // the payload that holds every field the reader takes
+  } cases[] = {
+      {{}, "mvhd", 1, 32},
+      {{}, "mvhd", 0, 20},
+      {{"trak", "mdia"}, "mdhd", 1, 32},
+      {{"trak", "mdia"}, "mdhd", 0, 20},
+      {{"trak"}, "tkhd", 1, 96},
+      {{"trak"}, "tkhd", 0, 84},
+      {{"trak", "mdia"}, "hdlr", 0, 12},
+      {{"trak", "edts"}, "elst", 1, 8},
+      {{"trak", "mdia", "minf", "stbl"}, "stsd", 0, 8},
+      {{"trak", "mdia", "minf", "stbl"}, "stsz", 0, 12},
+  };
+  for (const Case& c : cases) {
+    // Every payload short of the fields is refused, including the ones whose fields would run
+    // only a few bytes past the end (the source holds exactly the movie, nothing after it).
+    for (size_t n = 1; n <= c.smallest; ++n) {
+      Bytes payload(n, 0);
+      payload[0] = c.version;
+      const Bytes movie = MovieWith(c.path, c.leaf, payload);
+      MemoryByteSource source(movie.data(), movie.size());
+      QtMovie read;
+      EXPECT_EQ(QtReadMovie(source, &read), n == c.smallest) << c.leaf << " version " << int{c.version} << ", " << n;
+    }
+  }
+  // The 64-bit duration of version 1 is read whole.
+  Bytes mvhd(20, 0);
+  mvhd[0] = 1;
+  test::PutBe32(&mvhd, 600);
+  test::PutBe64(&mvhd, 0x123456789ABCull);
+  const Bytes movie = MovieWith({}, "mvhd", mvhd);
+  MemoryByteSource source(movie.data(), movie.size());
+  QtMovie read;
+  ASSERT_TRUE(QtReadMovie(source, &read));
+  EXPECT_EQ(read.time_scale, 600u);
+  EXPECT_EQ(read.duration, 0x123456789ABCull);
 }
 
 // Patches a big-endian word of the first `type` atom's payload at `at`.
@@ -252,7 +303,7 @@ TEST(QtReader, EveryPrefixOpensOrFails) {
   const Bytes good = test::BuildMovie(Bytes(64, 0), {TenFrames()});
   for (size_t n = 0; n < good.size(); ++n) {
     const Bytes cut(good.begin(), good.begin() + n);
-    QtMemorySource source(cut.data(), cut.size());
+    MemoryByteSource source(cut.data(), cut.size());
     QtFile file;
     if (QtOpenFile(&source, "cut", &file)) {
       for (uint32_t i = 0; i < file.movie->FrameCount(); ++i) file.movie->FrameSize(i);

@@ -20,6 +20,7 @@
 
 #include "player/base/text16.h"
 #include "player/media/builtin_entry.h"
+#include "player/media/frame_buffer.h"
 #include "player/media/qt_atoms.h"
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"
@@ -29,7 +30,6 @@
 #include "player/media/tests/qt_builder.h"
 #include "player/media/video_facts.h"
 #include "player/media/video_playback.h"
-#include "player/playback/frame_buffer.h"
 
 namespace crv {
 namespace {
@@ -304,7 +304,7 @@ TEST(QtPlayerFrames, MovieAtomBeforeAndAfterData) {
     while (at + 8 <= bytes.size() && first.empty()) {
       const std::string type(reinterpret_cast<const char*>(&bytes[at + 4]), 4);
       if (type == "moov" || type == "mdat") first = type;
-      at += QtBe32(&bytes[at]);
+      at += Be32(&bytes[at]);
     }
     EXPECT_EQ(first, *flags ? "moov" : "mdat");
     ExpectFramesMatch(path, "rle ");
@@ -387,8 +387,8 @@ Bytes BuildTimedMovie(const char* video_format, uint32_t sound_samples) {
   return test::BuildMovie(data, tracks);
 }
 
-bool OpenBytes(const Bytes& bytes, QtMemorySource** source, QtFile* file) {
-  *source = new QtMemorySource(bytes.data(), bytes.size());
+bool OpenBytes(const Bytes& bytes, MemoryByteSource** source, QtFile* file) {
+  *source = new MemoryByteSource(bytes.data(), bytes.size());
   return QtOpenFile(*source, "t.mov", file);
 }
 
@@ -396,7 +396,7 @@ TEST(QtPlayerRules, SoundFramesAndElapsedSeconds) {
   for (const char* format : {"raw ", "SVQ1"}) {
     SCOPED_TRACE(format);
     const Bytes bytes = BuildTimedMovie(format, 4000);  // half a second of sound
-    QtMemorySource* source = nullptr;
+    MemoryByteSource* source = nullptr;
     QtFile file;
     ASSERT_TRUE(OpenBytes(bytes, &source, &file));
     EXPECT_EQ(file.frame_count, 10);
@@ -416,7 +416,7 @@ TEST(QtPlayerRules, SoundFramesAndElapsedSeconds) {
   }
   const Bytes longer = BuildTimedMovie("raw ", 9000);
   const Bytes silent = BuildTimedMovie("raw ", 0);
-  QtMemorySource* source = nullptr;
+  MemoryByteSource* source = nullptr;
   QtFile file;
   ASSERT_TRUE(OpenBytes(longer, &source, &file));
   EXPECT_EQ(QtSoundFrames(file), 10);

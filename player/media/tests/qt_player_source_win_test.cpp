@@ -19,7 +19,6 @@
 #include "player/media/source_state.h"
 #include "player/media/stream_file.h"
 #include "player/media/video_playback.h"
-#include "player/playback/wave_out.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -185,7 +184,7 @@ TEST(QtPlayerWindows, PlaysToTheEndOnTheWaveDevice) {
   ASSERT_EQ(l.result, kResultOk);
   RFrameTable* t = l.record.frames;
   ASSERT_EQ(t->Start(l.file, nullptr, l.record.path, 0), 0);
-  ASSERT_TRUE(TheWaveOut().IsPrepared()) << "the device took 16-bit mono";
+  ASSERT_TRUE(CurrentPlaybackAudio().IsPrepared()) << "the device took 16-bit mono";
   const int count = QtFrameCount();
   ASSERT_EQ(count, 20);
   const RRect source{0, 0, 64, 48}, target{0, 0, 64, 48};
@@ -205,7 +204,7 @@ TEST(QtPlayerWindows, PlaysToTheEndOnTheWaveDevice) {
   EXPECT_TRUE(std::is_sorted(returned.begin(), returned.end())) << "the picture never goes back";
   EXPECT_GT(QtPlaybackElapsedSeconds(), 0.5);
   EXPECT_EQ(t->Close(), 0);
-  EXPECT_FALSE(TheWaveOut().IsPrepared());
+  EXPECT_FALSE(CurrentPlaybackAudio().IsPrepared());
 }
 
 }  // namespace

@@ -29,14 +29,14 @@ std::string WriteBytes(const std::string& name, const test::Bytes& bytes) {
 
 struct Opened {
   std::vector<uint8_t> bytes;
-  std::unique_ptr<QtMemorySource> source;
+  std::unique_ptr<MemoryByteSource> source;
   QtFile file;
 };
 
 bool OpenMovie(const std::string& path, Opened* o) {
   std::ifstream in(path, std::ios::binary);
   o->bytes.assign(std::istreambuf_iterator<char>(in), {});
-  o->source = std::make_unique<QtMemorySource>(o->bytes.data(), o->bytes.size());
+  o->source = std::make_unique<MemoryByteSource>(o->bytes.data(), o->bytes.size());
   return QtOpenFile(o->source.get(), path.c_str(), &o->file);
 }
 

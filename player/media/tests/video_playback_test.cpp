@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "player/media/video_playback.h"
+#include "player/media/frame_buffer.h"
 #include "player/media/tests/playback_fakes.h"
-#include "player/playback/frame_buffer.h"
 
 namespace crv {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include "player/media/decoders/pixel_target.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/picture_reader.h"
 
@@ -71,14 +72,10 @@ uint32_t ReadPalette(PictureReader& in, uint32_t count, bool triples, RRgbQuad* 
 // 16 bits: 5-5-5 with bit 15 unused; 32 bits: the fourth byte dropped.
 void ToDib24(const uint8_t* in, uint32_t bits, int32_t width, uint8_t* out) {
   for (int32_t x = 0; x < width; ++x, out += 3) {
-    if (bits == 16) {
-      const uint16_t p = Le16(in + 2 * x);
-      out[0] = static_cast<uint8_t>((p & 0x1F) << 3);
-      out[1] = static_cast<uint8_t>(((p >> 5) & 0x1F) << 3);
-      out[2] = static_cast<uint8_t>(((p >> 10) & 0x1F) << 3);
-    } else {
+    if (bits == 16)
+      Expand555(Le16(in + 2 * x), out);
+    else
       std::memcpy(out, in + 4 * x, 3);
-    }
   }
 }
 

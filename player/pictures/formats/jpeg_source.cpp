@@ -94,6 +94,16 @@ void CmykToBgr(const JSAMPLE* in, uint8_t* out, uint32_t width) {
   }
 }
 
+// Output rows of one iMCU row, the unit in which the library decodes a scan.
+JDIMENSION ImcuRowHeight(const jpeg_decompress_struct& cinfo) {
+#if JPEG_LIB_VERSION >= 70
+  const int blockRows = cinfo.min_DCT_v_scaled_size;
+#else
+  const int blockRows = cinfo.min_DCT_scaled_size;
+#endif
+  return static_cast<JDIMENSION>(cinfo.max_v_samp_factor * blockRows);
+}
+
 // Everything the jump back may leave behind lives here, not in Load's locals.
 struct Decompression {
   jpeg_decompress_struct cinfo;
@@ -131,6 +141,20 @@ bool ImgFmtJPG::CreateFittedBitmap(jpeg_decompress_struct& cinfo, uint32_t bits)
   return CreateScaledBitmap(cinfo, bits, box) || CreateBitmap(width, height, bits, nullptr, 0, true);
 }
 
+bool ImgFmtJPG::RepeatLastRow(jpeg_decompress_struct& cinfo, int32_t lastY, size_t rowBytes) {
+  const uint8_t* last = RowBuffer(lastY);
+  if (!last) return true;
+  // A reduced bitmap's row buffer is shared by every row: the copy keeps the last row intact.
+  auto* filler = static_cast<uint8_t*>(
+      (*cinfo.mem->alloc_large)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, rowBytes));
+  std::memcpy(filler, last, rowBytes);
+  for (JDIMENSION line = cinfo.output_scanline; line < cinfo.output_height; ++line) {
+    if (LoadAborted()) return false;
+    PutRow(static_cast<int32_t>(cinfo.output_height - 1 - line), filler);
+  }
+  return true;
+}
+
 int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
   jpeg_read_header(&cinfo, TRUE);
   const bool cmyk = cinfo.num_components == 4 || cinfo.jpeg_color_space == JCS_CMYK ||
@@ -152,18 +176,22 @@ int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
   const size_t pixelBytes = static_cast<size_t>(cinfo.output_width) * (bits / 8);
   const bool singleScan = !jpeg_has_multiple_scans(&cinfo);
   const auto* source = reinterpret_cast<const FileSource*>(cinfo.src);
-  // A single-scan file that ended early gives only filler once the rows buffered at its end
-  // are out: the rest stays as created rather than decoding up to 65500 empty rows.
-  constexpr JDIMENSION kRowsPastEnd = 64;
+  // Past the end of a single-scan file the library decodes empty blocks, so once the rows
+  // around the end are out every further row is the same: the rest are copies of the last
+  // one rather than up to 65500 decoded rows. The library decodes at most one iMCU row ahead
+  // of its output and reads a few bytes ahead of its decoding, so four iMCU rows past the
+  // row where the end was seen are all empty blocks.
+  const JDIMENSION rowsPastEnd = 4 * ImcuRowHeight(cinfo);
   JDIMENSION endedAt = 0;
   bool endSeen = false;
+  int32_t lastY = -1;
   while (cinfo.output_scanline < cinfo.output_height) {
     if (LoadAborted()) return kResultAborted;
     if (singleScan && source->ended && !endSeen) {
       endSeen = true;
       endedAt = cinfo.output_scanline;
     }
-    if (endSeen && cinfo.output_scanline >= endedAt + kRowsPastEnd) break;
+    if (endSeen && cinfo.output_scanline >= endedAt + rowsPastEnd) break;
     const auto y = static_cast<int32_t>(cinfo.output_height - 1 - cinfo.output_scanline);
     uint8_t* row = RowBuffer(y);
     // Colour and grey rows are decoded in place; CMYK goes through the line.
@@ -173,11 +201,14 @@ int32_t ImgFmtJPG::Decode(jpeg_decompress_struct& cinfo) {
     if (cmyk) CmykToBgr(line[0], row, cinfo.output_width);
     std::memset(row + pixelBytes, 0, rowBytes - pixelBytes);
     PutRow(y);
+    lastY = y;
   }
-  if (cinfo.output_scanline < cinfo.output_height)
+  if (cinfo.output_scanline < cinfo.output_height) {
+    if (!RepeatLastRow(cinfo, lastY, rowBytes)) return kResultAborted;
     jpeg_abort_decompress(&cinfo);
-  else
+  } else {
     jpeg_finish_decompress(&cinfo);
+  }
 
   char text[48];
   std::snprintf(text, sizeof text, "Ver.%d.%02d%s", cinfo.JFIF_major_version, cinfo.JFIF_minor_version,

@@ -1,9 +1,10 @@
 // What the still-picture sources share: a buffered reader over the open file handle (the
-// decoders read a byte at a time), little-endian fields, the info text, scratch memory
-// through the allocation hooks, and the largest side a picture may claim.
+// decoders read a byte at a time; their fields are read with player/base/bytes.h), the info
+// text, scratch memory through the allocation hooks, and the largest side a picture may claim.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include "player/base/bytes.h"
 #include "player/media/frame_record.h"
 
 namespace crv {
@@ -42,11 +43,6 @@ class PictureReader {
   bool failed_ = false;
   uint8_t buffer_[kBufferBytes];
 };
-
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Le32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 
 // Writes ASCII text into the record's info text, cut to fit.
 void SetInfoText(tagRDIBIMG& record, const char* text);

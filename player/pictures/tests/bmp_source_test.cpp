@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "player/base/bytes.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/pictures/tests/picture_test_files.h"
@@ -14,11 +15,6 @@ using namespace crv::testing_support;
 
 namespace {
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-}
-
 // A Windows bitmap with a 40-byte header: `palette` entries of 4 bytes, then `data`.
 std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, uint16_t bits, uint32_t compression,
                              const std::vector<uint32_t>& palette, const std::vector<uint8_t>& data,
@@ -27,22 +23,22 @@ std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, uint16_t bits, uint3
   const uint32_t offset = 14 + 40 + 4 * static_cast<uint32_t>(palette.size());
   if (fileHeader) {
     b.insert(b.end(), {'B', 'M'});
-    Put32(b, offset + static_cast<uint32_t>(data.size()));
-    Put32(b, 0);
-    Put32(b, offset);
+    AppendLe32(b, offset + static_cast<uint32_t>(data.size()));
+    AppendLe32(b, 0);
+    AppendLe32(b, offset);
   }
-  Put32(b, 40);
-  Put32(b, static_cast<uint32_t>(width));
-  Put32(b, static_cast<uint32_t>(height));
-  Put16(b, 1);
-  Put16(b, bits);
-  Put32(b, compression);
-  Put32(b, static_cast<uint32_t>(data.size()));
-  Put32(b, 2835);
-  Put32(b, 2835);
-  Put32(b, static_cast<uint32_t>(palette.size()));
-  Put32(b, 0);
-  for (uint32_t c : palette) Put32(b, c);
+  AppendLe32(b, 40);
+  AppendLe32(b, static_cast<uint32_t>(width));
+  AppendLe32(b, static_cast<uint32_t>(height));
+  AppendLe16(b, 1);
+  AppendLe16(b, bits);
+  AppendLe32(b, compression);
+  AppendLe32(b, static_cast<uint32_t>(data.size()));
+  AppendLe32(b, 2835);
+  AppendLe32(b, 2835);
+  AppendLe32(b, static_cast<uint32_t>(palette.size()));
+  AppendLe32(b, 0);
+  for (uint32_t c : palette) AppendLe32(b, c);
   b.insert(b.end(), data.begin(), data.end());
   return b;
 }
@@ -56,7 +52,7 @@ std::vector<uint32_t> GreyPalette(int n) {
   return p;
 }
 
-uint16_t FileBits(const std::vector<uint8_t>& f, size_t headerAt) { return f[headerAt + 14] | (f[headerAt + 15] << 8); }
+uint16_t FileBits(const std::vector<uint8_t>& f, size_t headerAt) { return Le16(&f[headerAt + 14]); }
 
 struct Written {
   const char* name;
@@ -82,7 +78,7 @@ TEST_P(BmpWrittenTest, MatchesImageMagick) {
     const std::vector<uint8_t> bytes = ReadWholeFile(Path(file));
     const bool core = bytes[14] == 12;
     if (core)
-      EXPECT_EQ(w.bits, bytes[24] | (bytes[25] << 8)) << file;
+      EXPECT_EQ(w.bits, Le16(&bytes[24])) << file;
     else {
       EXPECT_EQ(w.bits, FileBits(bytes, 14)) << file;
       EXPECT_EQ(w.compression, bytes[30]) << file;
@@ -112,8 +108,8 @@ TEST(BmpSourceTest, BareBitmapWithoutFileHeader) {
   if (!HaveConvert()) GTEST_SKIP();
   ASSERT_TRUE(Convert("rose: -colors 100 -type Palette BMP3:bare-src.bmp"));
   std::vector<uint8_t> bytes = ReadWholeFile(Path("bare-src.bmp"));
-  const uint32_t offset = bytes[10] | (bytes[11] << 8);
-  const uint32_t colours = bytes[46] | (bytes[47] << 8);
+  const uint32_t offset = Le32(&bytes[10]);
+  const uint32_t colours = Le32(&bytes[46]);
   ASSERT_EQ(offset, 54 + 4 * (colours ? colours : 256));  // the pixels follow the palette
   WriteFile(Path("bare.bmp"), std::vector<uint8_t>(bytes.begin() + 14, bytes.end()));
   ImgFmtBMP source;

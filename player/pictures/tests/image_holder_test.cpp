@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include "player/base/bytes.h"
 #include "player/base/text16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
@@ -26,14 +27,6 @@ std::vector<uint8_t> Ppm(int width, int height) {
   return f;
 }
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-}
-void Set32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-}
-
 // A little-endian TIFF with one uncompressed 8-bit grey page per entry; page k is
 // (k + 2) x 3 pixels, every pixel of value 40 k + 10.
 std::vector<uint8_t> PagesTiff(int pages) {
@@ -44,24 +37,24 @@ std::vector<uint8_t> PagesTiff(int pages) {
     const auto data = static_cast<uint32_t>(b.size());
     b.insert(b.end(), width * height, uint8_t(40 * k + 10));
     if (b.size() % 2) b.push_back(0);
-    Set32(b, link, static_cast<uint32_t>(b.size()));
+    PutLe32(&b[link], static_cast<uint32_t>(b.size()));
     const uint32_t entries[][3] = {{256, 4, width}, {257, 4, height}, {258, 3, 8},      {259, 3, 1},
                                    {262, 3, 1},     {273, 4, data},   {277, 3, 1},      {278, 4, height},
                                    {279, 4, width * height}};
-    Put16(b, 9);
+    AppendLe16(b, 9);
     for (const auto& e : entries) {
-      Put16(b, e[0]);
-      Put16(b, e[1]);
-      Put32(b, 1);
+      AppendLe16(b, e[0]);
+      AppendLe16(b, e[1]);
+      AppendLe32(b, 1);
       if (e[1] == 3) {
-        Put16(b, e[2]);
-        Put16(b, 0);
+        AppendLe16(b, e[2]);
+        AppendLe16(b, 0);
       } else {
-        Put32(b, e[2]);
+        AppendLe32(b, e[2]);
       }
     }
     link = b.size();
-    Put32(b, 0);
+    AppendLe32(b, 0);
   }
   return b;
 }

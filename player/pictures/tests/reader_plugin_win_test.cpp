@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 #include "player/base/text16.h"
@@ -140,6 +141,37 @@ TEST_F(PluginTest, PluginReadsItsOwnFormatButNeverBmp) {
   EXPECT_FALSE(holder.Load((folder + u"bad.tpic").c_str(), 0));
   EXPECT_EQ(kResultBadData, holder.Result());
   EXPECT_FALSE(holder.HasPicture());
+  holder.Release();
+}
+
+// The device is 32-bit: the player and a plug-in built apart agree on the 680-byte record
+// at run time, byte for byte where the plug-in writes it.
+TEST_F(PluginTest, PlayerAndPluginShareTheDeviceRecordLayout) {
+  ASSERT_EQ(4u, sizeof(void*));
+  ASSERT_EQ(680u, sizeof(tagRDIBIMG));
+  ASSERT_EQ(52u, sizeof(RFrameTable));
+  ReaderRegistry registry;
+  registry.Build();
+  ASSERT_EQ(2u, registry.Size());
+  using LayoutFn = void (*)(uint32_t*, uint32_t*, uint32_t*);
+  auto layout = reinterpret_cast<LayoutFn>(reinterpret_cast<void*>(
+      GetProcAddress(static_cast<HMODULE>(registry.Entry(1)->library), "RTestRecordLayout")));
+  ASSERT_NE(nullptr, layout);
+  uint32_t recordBytes = 0, infoOffset = 0, pointerBytes = 0;
+  layout(&recordBytes, &infoOffset, &pointerBytes);
+  EXPECT_EQ(680u, recordBytes);
+  EXPECT_EQ(552u, infoOffset);
+  EXPECT_EQ(4u, pointerBytes);
+
+  const std::u16string folder = TempFolder(u"crv-plugin-layout");
+  WriteBytes(folder + u"two.tpic", TwoPixels());
+  ImageHolder holder(registry);
+  ASSERT_TRUE(holder.Load((folder + u"two.tpic").c_str(), 0));
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&holder.Record());
+  EXPECT_EQ(0, std::memcmp(bytes + 552, u"Test plug-in", sizeof(u"Test plug-in")));
+  EXPECT_EQ(uint8_t('#'), bytes[678]);
+  EXPECT_EQ(0, bytes[679]);
+  EXPECT_EQ(1, *reinterpret_cast<const int32_t*>(bytes + 28));  // frame count
   holder.Release();
 }
 

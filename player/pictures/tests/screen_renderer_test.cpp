@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "player/base/bytes.h"
 #include "player/media/alloc_hooks.h"
 
 using namespace crv;
@@ -50,7 +51,7 @@ class TestPicture {
   uint32_t Get(int32_t x, int32_t y) {
     const uint32_t bits = Header().bitCount;
     const uint8_t* row = Row(y);
-    if (bits == 24) return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
+    if (bits == 24) return Le24(row + 3 * x);
     const uint32_t bit = static_cast<uint32_t>(x) * bits;
     const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
     if (index >= Header().clrUsed) return 0;
@@ -68,7 +69,7 @@ class TestPicture {
   tagRDIBIMG record_;
 };
 
-uint32_t Rgb(const uint8_t* p) { return p ? p[0] | (p[1] << 8) | (p[2] << 16) : 0xDEADBEEF; }
+uint32_t Rgb(const uint8_t* p) { return p ? Le24(p) : 0xDEADBEEF; }
 RRgbQuad Quad(uint32_t rgb) {
   return {static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16), 0};
 }

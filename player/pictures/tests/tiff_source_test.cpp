@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "player/base/bytes.h"
 #include "player/base/text16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
@@ -16,18 +17,13 @@ using namespace crv::testing_support;
 
 namespace {
 
-void Put16(std::vector<uint8_t>& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-}
-
 // A little-endian one-strip TIFF of width x height 8-bit single samples; the pixel data
 // follow the header, the directory follows the pixels.
 std::vector<uint8_t> MakeGreyTiff(uint32_t width, uint32_t height, uint16_t photometric, const std::vector<uint8_t>& data,
                                   uint16_t compression = 1) {
   std::vector<uint8_t> b = {'I', 'I', 42, 0};
   const uint32_t ifd = 8 + static_cast<uint32_t>(data.size());
-  Put32(b, ifd);
+  AppendLe32(b, ifd);
   b.insert(b.end(), data.begin(), data.end());
   struct Entry {
     uint16_t tag, type;
@@ -36,19 +32,19 @@ std::vector<uint8_t> MakeGreyTiff(uint32_t width, uint32_t height, uint16_t phot
   const std::vector<Entry> entries = {{256, 4, width},       {257, 4, height}, {258, 3, 8},
                                       {259, 3, compression}, {262, 3, photometric}, {273, 4, 8},
                                       {277, 3, 1},           {278, 4, height}, {279, 4, uint32_t(data.size())}};
-  Put16(b, static_cast<uint16_t>(entries.size()));
+  AppendLe16(b, static_cast<uint16_t>(entries.size()));
   for (const Entry& e : entries) {
-    Put16(b, e.tag);
-    Put16(b, e.type);
-    Put32(b, 1);
+    AppendLe16(b, e.tag);
+    AppendLe16(b, e.type);
+    AppendLe32(b, 1);
     if (e.type == 3) {
-      Put16(b, e.value);
-      Put16(b, 0);
+      AppendLe16(b, e.value);
+      AppendLe16(b, 0);
     } else {
-      Put32(b, e.value);
+      AppendLe32(b, e.value);
     }
   }
-  Put32(b, 0);
+  AppendLe32(b, 0);
   return b;
 }
 

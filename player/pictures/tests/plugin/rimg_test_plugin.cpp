@@ -8,6 +8,7 @@
 // RLoadFrame, RAbortLoading and RRegAllocFunc are left out on purpose: they are optional.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -98,6 +99,9 @@ CRV_EXPORT int32_t RLoadImage(void* file, tagRDIBIMG* record, uint32_t, uint32_t
   record->frameCount = 1;
   const char16_t text[] = u"Test plug-in";
   std::memcpy(record->infoText, text, sizeof text);
+  // The record's last character, where this library's layout puts it: the player checks
+  // that it lands at the end of its own 680 bytes.
+  record->infoText[crv::kRecordInfoChars - 1] = u'#';
   return crv::kResultOk;
 }
 
@@ -113,3 +117,9 @@ CRV_EXPORT void RDeleteImage(tagRDIBIMG* record, void*) {
 // For the tests only: how many loads, and how many of them for a ".bmp" path.
 CRV_EXPORT int32_t RTestLoadCount() { return g_loads; }
 CRV_EXPORT int32_t RTestBmpLoadCount() { return g_bmpLoads; }
+// The layout this library was built with: record bytes, info text offset, pointer bytes.
+CRV_EXPORT void RTestRecordLayout(uint32_t* recordBytes, uint32_t* infoTextOffset, uint32_t* pointerBytes) {
+  *recordBytes = sizeof(tagRDIBIMG);
+  *infoTextOffset = offsetof(tagRDIBIMG, infoText);
+  *pointerBytes = sizeof(void*);
+}
