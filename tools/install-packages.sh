@@ -9,7 +9,11 @@ PACKAGES=(
   # the i386 architecture added below). The x86_64 toolchain keeps the 64-bit build possible.
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev mingw-w64-tools
-  wine wine32:i386 wine64 xvfb x11-apps x11-utils xdotool imagemagick netpbm
+  wine wine32:i386 wine64 xvfb
+  # What 32-bit Wine draws with (it only recommends them): OpenGL for DirectDraw's primary
+  # surface, and the X extensions for rendering, display settings and input.
+  libgl1:i386 libgl1-mesa-dri:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
+  libxcomposite1:i386 libxinerama1:i386 libxfixes3:i386 libxxf86vm1:i386 x11-apps x11-utils xdotool imagemagick netpbm
   ffmpeg nginx-light pulseaudio
   libjpeg62-turbo-dev libgif-dev libtiff-dev libpugixml-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev

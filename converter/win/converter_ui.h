@@ -17,8 +17,8 @@ namespace conv_win {
 // them to see what was asked and to answer it.
 struct UiSeams {
   int (*messageBox)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) = DefaultMessageBox;
-  BOOL (*getOpenFileName)(OPENFILENAMEW* request) = GetOpenFileNameW;
-  PIDLIST_ABSOLUTE (*browseForFolder)(BROWSEINFOW* request) = SHBrowseForFolderW;
+  BOOL(WINAPI* getOpenFileName)(OPENFILENAMEW* request) = GetOpenFileNameW;
+  PIDLIST_ABSOLUTE(WINAPI* browseForFolder)(BROWSEINFOW* request) = SHBrowseForFolderW;
 
   static int DefaultMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return MessageBoxW(owner, text, caption, type);

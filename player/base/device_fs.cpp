@@ -170,7 +170,7 @@ std::unique_ptr<ByteSource> OpenForReading(const u16& path) {
 
 u16 NewFileBeside(const u16& path) { return path + u".new"; }
 
-ReplaceOutcome ReplaceFile(const u16& path, const void* data, size_t size) {
+ReplaceOutcome ReplaceFileWith(const u16& path, const void* data, size_t size) {
   if (path.empty() || HasNul(path)) return ReplaceOutcome::kNotCreated;
   const u16 fresh = NewFileBeside(path);
   std::FILE* f = OpenFile(fresh, true);
@@ -198,7 +198,7 @@ ReplaceOutcome ReplaceFile(const u16& path, const void* data, size_t size) {
 }
 
 bool ReplaceFileContents(const u16& path, const std::string& bytes) {
-  return ReplaceFile(path, bytes.data(), bytes.size()) == ReplaceOutcome::kReplaced;
+  return ReplaceFileWith(path, bytes.data(), bytes.size()) == ReplaceOutcome::kReplaced;
 }
 
 bool ClearReadOnly(const u16& path) {

@@ -30,7 +30,7 @@ bool ReadFileBounded(const u16& path, size_t max_bytes, std::string& bytes);
 // the file's size when it was opened; null when it cannot be opened. Closed when destroyed.
 std::unique_ptr<ByteSource> OpenForReading(const u16& path);
 
-// How ReplaceFile ended. Whatever the outcome, the old file at the path is whole.
+// How ReplaceFileWith ended. Whatever the outcome, the old file at the path is whole.
 enum class ReplaceOutcome {
   kReplaced,     // the new contents are in place
   kNotCreated,   // the new file beside it could not be created
@@ -42,7 +42,7 @@ enum class ReplaceOutcome {
 // of `path` in one step (rename over it; MoveFileExW with MOVEFILE_REPLACE_EXISTING on
 // Windows). When any step fails the new file is removed and the old file at `path` is left
 // as it was.
-ReplaceOutcome ReplaceFile(const u16& path, const void* data, size_t size);
+ReplaceOutcome ReplaceFileWith(const u16& path, const void* data, size_t size);
 // The same, true when replaced.
 bool ReplaceFileContents(const u16& path, const std::string& bytes);
 
@@ -68,7 +68,7 @@ struct FolderEntry {
 // Windows).
 std::vector<FolderEntry> ListMatches(const u16& pattern);
 
-// Test hook: makes the next writes of ReplaceFile fail after `bytes` bytes reached the new
+// Test hook: makes the next writes of ReplaceFileWith fail after `bytes` bytes reached the new
 // file (as a full disk would). A negative value (the default) turns it off.
 void SetWriteFailureAfterForTesting(long long bytes);
 

@@ -272,7 +272,7 @@ int32_t PictureAlbum::SaveTo(const u16& path) {
   Serialize(bytes);
   // The old file may be read-only; it is replaced only once the new one is whole.
   device_fs::ClearReadOnly(target);
-  switch (device_fs::ReplaceFile(target, bytes.data(), bytes.size())) {
+  switch (device_fs::ReplaceFileWith(target, bytes.data(), bytes.size())) {
     case device_fs::ReplaceOutcome::kReplaced:
       SetFilePath(target);
       return kResultOk;

@@ -4,8 +4,6 @@
 
 namespace crv {
 
-int WaveBufferCount(int frameCount) { return std::clamp(frameCount, 0, kMaxWaveBuffers); }
-
 int ClampVolumePercent(int percent) { return std::clamp(percent, 0, 100); }
 
 uint32_t WaveVolumeWord(int percent) {

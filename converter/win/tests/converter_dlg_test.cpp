@@ -109,7 +109,7 @@ std::vector<std::wstring> g_selection;  // what the open dialog returns: folder,
 OPENFILENAMEW g_openSeen;
 std::wstring g_filterSeen;
 
-BOOL FakeOpen(OPENFILENAMEW* request) {
+BOOL WINAPI FakeOpen(OPENFILENAMEW* request) {
   g_openSeen = *request;
   const wchar_t* f = request->lpstrFilter;
   g_filterSeen.clear();
@@ -133,7 +133,7 @@ BROWSEINFOW g_browseSeen;
 std::wstring g_browseStart;  // the folder the browser is to preselect
 bool g_browseRootIsComputer = false;
 
-PIDLIST_ABSOLUTE FakeBrowse(BROWSEINFOW* request) {
+PIDLIST_ABSOLUTE WINAPI FakeBrowse(BROWSEINFOW* request) {
   ++g_browseCalls;
   g_browseSeen = *request;
   g_browseStart = request->lParam ? reinterpret_cast<const wchar_t*>(request->lParam) : L"";

@@ -113,17 +113,17 @@ TEST(DeviceFs, ReplaceFileOutcomes) {
   folder.Write("album", "old contents");
   const std::string fresh = "new contents, longer than the old";
   EXPECT_EQ(device_fs::ReplaceOutcome::kNotCreated,
-            device_fs::ReplaceFile(folder.Path(u"none\\album"), fresh.data(), fresh.size()));
+            device_fs::ReplaceFileWith(folder.Path(u"none\\album"), fresh.data(), fresh.size()));
 
   device_fs::SetWriteFailureAfterForTesting(4);
   EXPECT_EQ(device_fs::ReplaceOutcome::kNotWritten,
-            device_fs::ReplaceFile(folder.Path(u"album"), fresh.data(), fresh.size()));
+            device_fs::ReplaceFileWith(folder.Path(u"album"), fresh.data(), fresh.size()));
   device_fs::SetWriteFailureAfterForTesting(-1);
   EXPECT_EQ("old contents", folder.Read("album"));
   EXPECT_FALSE(fs::exists(folder.Native("album.new")));
 
   EXPECT_EQ(device_fs::ReplaceOutcome::kReplaced,
-            device_fs::ReplaceFile(folder.Path(u"album"), fresh.data(), fresh.size()));
+            device_fs::ReplaceFileWith(folder.Path(u"album"), fresh.data(), fresh.size()));
   EXPECT_EQ(fresh, folder.Read("album"));
 
   fs::permissions(folder.Native("album"), fs::perms::owner_write, fs::perm_options::remove);

@@ -6,42 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "player/media/audio_ring.h"
 #include "player/media/playback_devices.h"
 
 namespace crv::test {
-
-// The ring of one-frame buffers as the wave-out engine moves it: the buffer filled next and
-// the video frame whose sound goes into it, both -1 while closed.
-struct FakeRing {
-  int bufferCount = 0;
-  int frameCount = 0;
-  int index = -1;
-  int audioCounter = -1;
-
-  void Start(int frames) {
-    bufferCount = std::clamp(frames, 0, kMaxWaveBuffers);
-    frameCount = frames;
-    index = 0;
-    audioCounter = 0;
-  }
-  void Stop() {
-    bufferCount = frameCount = 0;
-    index = audioCounter = -1;
-  }
-  // Streaming sound may run only kMaxWaveBuffers frames ahead of the frame being decoded.
-  bool MayFill(bool streaming, int currentFrame) const {
-    return !streaming || audioCounter <= currentFrame + kMaxWaveBuffers;
-  }
-  // After a buffer was written; true when the audio counter wrapped past the last frame.
-  bool Advance() {
-    if (++index >= bufferCount) index = 0;
-    if (++audioCounter >= frameCount) {
-      audioCounter = 0;
-      return true;
-    }
-    return false;
-  }
-};
 
 class FakeAudio final : public PlaybackAudio {
  public:
@@ -58,7 +26,7 @@ class FakeAudio final : public PlaybackAudio {
     if (refuse || prepared_) return;
     format = f;
     capacity = cap;
-    ring_.Start(frameCount);
+    ring_.Start(WaveBufferCount(frameCount), frameCount);
     prepared_ = ring_.bufferCount > 0;
   }
   bool IsPrepared() const override { return prepared_; }
@@ -98,7 +66,7 @@ class FakeAudio final : public PlaybackAudio {
  private:
   bool prepared_ = false;
   bool wrapped_ = false;
-  FakeRing ring_;
+  WaveRing ring_;
 };
 
 class FakeDisplay final : public PlaybackDisplay {

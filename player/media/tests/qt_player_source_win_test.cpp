@@ -3,6 +3,7 @@
 // set against libavcodec's own decoding of the same samples; and a movie played to its end on
 // the session's real wave-out device, the sound leading the picture.
 #include <windows.h>
+#include <mmsystem.h>
 
 #include "player/media/qt_player_source.h"
 
