@@ -17,11 +17,11 @@ import sys
 LAYERS = [
     ["platform"],
     ["player/base"],
+    ["player/resources"],  # resource ids and the resource scripts: every window uses them
     ["player/media"],
     ["player/pictures"],
     ["player/playback"],
     ["player/library", "player/share"],
-    ["player/resources"],
     ["player/app"],
     ["codecs", "converter", "tools"],
 ]

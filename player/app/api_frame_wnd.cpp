@@ -1,6 +1,6 @@
 #include "player/app/api_frame_wnd.h"
 
-#include "player/app/api_helpers.h"
+#include "player/base/api_helpers.h"
 #include "player/base/win16.h"
 
 namespace crv {

@@ -2,7 +2,7 @@
 // recent-files menu.
 #pragma once
 #include "platform/shell/aygshell.h"
-#include "player/app/api_wnd.h"
+#include "player/base/api_wnd.h"
 #include "player/app/recent_files.h"
 
 namespace crv {

@@ -67,7 +67,8 @@ struct AlbumItemFixed {
   uint32_t fileSize = 0;                  // 36: from the folder entry when added
   uint64_t lastWriteTime = 0;             // 40: FILETIME of the file
   std::array<AlbumAttachmentSlot, kAlbumAttachmentSlots> slots{};  // 48: 12 bytes each
-  // Undefined bytes, carried through: offset 9, 12..19 and 96..331.
+  // Bytes carried through as they are: offset 9, 12..19 (where the picture view keeps its
+  // offsets, OffsetX and OffsetY) and 96..331.
   uint8_t unknown9 = 0;
   std::array<uint8_t, 8> unknown12{};
   std::array<uint8_t, kAlbumItemFixedBytes - 96> unknown96{};
@@ -75,12 +76,42 @@ struct AlbumItemFixed {
   float Zoom() const;
   void SetZoom(float zoom);
 
+  // The view flags; an item whose view state is not set yet has neither.
+  bool ViewStateSet() const { return viewFlags != kViewStateUnset; }
+  bool ZoomToFit() const { return ViewStateSet() && (viewFlags & kViewZoomToFit) != 0; }
+  bool AutoLandscape() const { return ViewStateSet() && (viewFlags & kViewAutoLandscape) != 0; }
+  // Sets or clears one flag; an unset view state starts from no flags.
+  void SetViewFlag(uint32_t flag, bool on) {
+    const uint32_t flags = ViewStateSet() ? viewFlags : 0;
+    viewFlags = on ? flags | flag : flags & ~flag;
+  }
+
+  // The picture's top-left corner in view pixels: signed little-endian words at offsets 12
+  // and 16, so that they travel with the album.
+  int32_t OffsetX() const { return OffsetAt(0); }
+  int32_t OffsetY() const { return OffsetAt(4); }
+  void SetOffsets(int32_t x, int32_t y) {
+    PutOffset(0, x);
+    PutOffset(4, y);
+  }
+
   // From / into the 332 bytes of the file; the data pointers are written as 0.
   void ReadFrom(const uint8_t* bytes);
   void WriteTo(uint8_t* bytes) const;
 
   bool operator==(const AlbumItemFixed& other) const;
   bool operator!=(const AlbumItemFixed& other) const { return !(*this == other); }
+
+ private:
+  int32_t OffsetAt(size_t at) const {
+    const uint32_t v = uint32_t{unknown12[at]} | uint32_t{unknown12[at + 1]} << 8 | uint32_t{unknown12[at + 2]} << 16 |
+                       uint32_t{unknown12[at + 3]} << 24;
+    return static_cast<int32_t>(v);
+  }
+  void PutOffset(size_t at, int32_t value) {
+    const uint32_t v = static_cast<uint32_t>(value);
+    for (size_t i = 0; i < 4; ++i) unknown12[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  }
 };
 
 // An item's thumbnail: a DIB section made through the allocation hooks, its bitmap info

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <chrono>
 #include "player/base/device_fs.h"
+#include "player/pictures/formats/exif_orientation.h"
 
 namespace crv {
 
@@ -42,6 +43,14 @@ bool HasExtension(const u16& path, const u16& extension) {
 u16 WithExtension(const u16& path, const u16& extension) {
   const size_t dot = ExtensionDot(path);
   return (dot == u16::npos ? path : path.substr(0, dot)) + u'.' + extension;
+}
+
+// The turn a JPEG's EXIF orientation asks for, so that a picture taken with the camera
+// turned starts upright; 0 for other files and for files that cannot be read.
+int32_t StartingRotation(const u16& path) {
+  if (!HasExtension(path, u"jpg") && !HasExtension(path, u"jpeg") && !HasExtension(path, u"jpe")) return 0;
+  const std::unique_ptr<ByteSource> file = device_fs::OpenForReading(path);
+  return file ? ExifRotationDegrees(*file) : 0;
 }
 
 // Case-insensitive order of two names.
@@ -109,7 +118,9 @@ void PictureAlbum::Clear() {
 AlbumItem* PictureAlbum::AddFile(const u16& path) {
   HoldLock hold(lock_);
   items_.push_back(std::make_unique<AlbumItem>(path));
-  return items_.back().get();
+  AlbumItem* item = items_.back().get();
+  item->Fixed().rotation = StartingRotation(JoinAlbumPath(folder_, item->Path()));
+  return item;
 }
 
 int32_t PictureAlbum::AddPath(const u16& path, bool append, bool recurse) {
@@ -182,6 +193,7 @@ void PictureAlbum::AddFolder(const u16& pattern, bool recurse) {
     item->Fixed().fileSize = static_cast<uint32_t>(entry.size);
     item->Fixed().lastWriteTime = entry.lastWriteTime;
     item->Fixed().viewFlags = kViewStateUnset;
+    item->Fixed().rotation = StartingRotation(full);
     const u16 sound = WithExtension(full, u"wav");
     if (device_fs::FileExists(sound)) {
       item->SetSoundPath(inAlbumFolder ? NameOf(sound) : sound);

@@ -134,7 +134,9 @@ class PictureAlbum {
 
   // Empties the album: items, folder, file path, sound, options; current 0.
   void Clear();
-  // Appends an item with that path as stored.
+  // Appends an item with that path as stored. Here and in AddFolder a new JPEG item's
+  // rotation starts from the file's EXIF orientation (items read from an album file keep
+  // the rotation stored there).
   AlbumItem* AddFile(const u16& path);
   // Opens, adds or replaces by a path (a file, a folder, a pattern or an album file): the
   // item count, or a negative result code (-3 for a path that is not there or has no "\",

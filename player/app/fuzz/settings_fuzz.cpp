@@ -3,6 +3,7 @@
 // values of any type and size under the names the player uses, then every group is read.
 // What is read must keep the range rules and fit its buffers, and writing it and reading it
 // again must give the same; the recent files and the URL history likewise.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -69,16 +70,19 @@ void CheckOptions(crv::SettingsStore& store) {
   if (std::memcmp(&read, &again, sizeof read) != 0) __builtin_trap();
 }
 
-// A string group read into a buffer that starts as `initial`, written, and read again.
-template <size_t kCapacity>
-void CheckString(crv::SettingsStore& store, void (*loadSave)(crv::SettingsStore&, char16_t*, size_t, Direction)) {
-  char16_t read[kCapacity] = u"caller's";
-  loadSave(store, read, kCapacity, Direction::Read);
-  if (!Terminated(read, kCapacity)) __builtin_trap();
-  loadSave(store, read, kCapacity, Direction::Write);
-  char16_t again[kCapacity] = u"caller's";
-  loadSave(store, again, kCapacity, Direction::Read);
-  if (u16(read) != u16(again)) __builtin_trap();
+// A string group read into a buffer that starts as the caller's text, written, and read again.
+// The buffers are on the heap, sized exactly, so an overrun is caught at the buffer's end.
+void CheckString(crv::SettingsStore& store, size_t capacity,
+                 void (*loadSave)(crv::SettingsStore&, char16_t*, size_t, Direction)) {
+  const u16 initial = u"caller's";
+  std::vector<char16_t> read(capacity, 0), again(capacity, 0);
+  std::copy(initial.begin(), initial.end(), read.begin());
+  std::copy(initial.begin(), initial.end(), again.begin());
+  loadSave(store, read.data(), capacity, Direction::Read);
+  if (!Terminated(read.data(), capacity)) __builtin_trap();
+  loadSave(store, read.data(), capacity, Direction::Write);
+  loadSave(store, again.data(), capacity, Direction::Read);
+  if (u16(read.data()) != u16(again.data())) __builtin_trap();
 }
 
 void CheckGroups(crv::SettingsStore& store) {
@@ -103,9 +107,9 @@ void CheckGroups(crv::SettingsStore& store) {
   crv::LoadSaveExtType(store, kind, Direction::Read);
   if (kind > crv::kKindMedia) __builtin_trap();
 
-  CheckString<crv::kPathChars>(store, &crv::LoadSaveFileName);
-  CheckString<crv::kPathChars>(store, &crv::LoadSaveLastPath);
-  CheckString<crv::kUrlChars>(store, &crv::LoadSaveLastUrl);
+  CheckString(store, crv::kPathChars, &crv::LoadSaveFileName);
+  CheckString(store, crv::kPathChars, &crv::LoadSaveLastPath);
+  CheckString(store, crv::kUrlChars, &crv::LoadSaveLastUrl);
 }
 
 void CheckUrlHistory(crv::SettingsStore& store) {

@@ -10,12 +10,12 @@
 
 #include "platform/shell/aygshell.h"
 #include "player/app/api_frame_wnd.h"
-#include "player/app/api_helpers.h"
-#include "player/app/api_multipage_dialog.h"
+#include "player/base/api_helpers.h"
+#include "player/base/api_multipage_dialog.h"
 #include "player/app/api_registry.h"
 #include "player/app/main_app.h"
 #include "player/app/memory_settings_store.h"
-#include "player/app/worker_thread.h"
+#include "player/base/worker_thread.h"
 
 using namespace crv;
 

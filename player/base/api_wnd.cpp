@@ -1,4 +1,4 @@
-#include "player/app/api_wnd.h"
+#include "player/base/api_wnd.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "player/app/worker_thread.h"
+#include "player/base/worker_thread.h"
 
 namespace crv {
 

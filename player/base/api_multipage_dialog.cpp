@@ -1,4 +1,4 @@
-#include "player/app/api_multipage_dialog.h"
+#include "player/base/api_multipage_dialog.h"
 
 #include <commctrl.h>
 #include <prsht.h>

@@ -1,10 +1,8 @@
-#include "player/app/api_helpers.h"
+#include "player/base/api_helpers.h"
 
 #include <cstdarg>
 #include <cwchar>
 #include <string>
-
-#include "player/app/main_app.h"
 
 namespace crv {
 
@@ -14,7 +12,7 @@ const wchar_t* LoadResString(UINT id, wchar_t* buffer, int capacity, HINSTANCE i
     buffer = shared;
     capacity = 256;
   }
-  if (!instance) instance = TheMainApp() ? TheMainApp()->InstanceHandle() : GetModuleHandleW(nullptr);
+  if (!instance) instance = GetModuleHandleW(nullptr);  // the program's own resources
   buffer[0] = 0;
   LoadStringW(instance, id, buffer, capacity);
   return buffer;

@@ -2,7 +2,7 @@
 #pragma once
 #include <vector>
 
-#include "player/app/api_wnd.h"
+#include "player/base/api_wnd.h"
 
 namespace crv {
 
