@@ -8,6 +8,7 @@
 #   device.sh screenshot [FILE.png]      save the device screen (default ./device-screenshot.png)
 #   device.sh stop                       end the programs, the Wine server and our X server
 #   device.sh shell CMD [ARGS...]        run CMD with the device's Wine environment
+#   device.sh probe ARGS...              look at the running device with crvprobe.exe
 #   device.sh reset                      stop and remove the device
 #   device.sh status                     say what is there and what runs
 #
@@ -37,6 +38,11 @@
 # shell: CMD gets WINEPREFIX, WINEARCH, DISPLAY and CRV_DEVICE_DIR, CRV_DEVICE_SHAPE,
 # CRV_DEVICE_WIDTH, CRV_DEVICE_HEIGHT, CRV_DEVICE_DPI; Wine programs it starts run outside
 # the device screen (use `run --program` for that).
+#
+# probe: runs the installed crvprobe.exe (tools/crvprobe), which opens the device screen's
+# desktop itself: `probe windows [CLASS]` lists the windows on the screen, `probe wait CLASS`
+# waits for one, `probe reg KEY VALUE` reads the device registry; its exit status is the
+# probe's.
 #
 # Environment: CRV_DEVICE_HOME (see above); CRV_BUILD_DIR, the Windows build whose bin/ is
 # installed (default build/win); CRV_SKIP_BUILD=1 uses that build as it is instead of calling
@@ -659,6 +665,19 @@ cmd_shell() {
   exec "$@"
 }
 
+# probe ARGS...: crvprobe.exe in the device's Wine. It needs no place on the screen, so it
+# is started directly (not through the desktop like `run`) and its output and exit status
+# are its own.
+cmd_probe() {
+  [ $# -ge 1 ] || die "usage: device.sh probe windows|wait|wait-gone|send|reg ARGS..."
+  [ -f "$prefix/system.reg" ] || die "no device at $home (make it with 'tools/device.sh prepare')"
+  [ -f "$install_dir/crvprobe.exe" ] ||
+    die "no crvprobe.exe on the device (the Windows build makes it, 'tools/device.sh prepare' installs it)"
+  use_recorded_display || unset DISPLAY
+  cd "$device"
+  exec "$WINE" "$install_dir/crvprobe.exe" "$@" </dev/null
+}
+
 cmd_reset() {
   [ $# -eq 0 ] || die "usage: device.sh reset"
   lock
@@ -699,6 +718,7 @@ case $sub in
   screenshot) cmd_screenshot "$@" ;;
   stop) cmd_stop "$@" ;;
   shell) cmd_shell "$@" ;;
+  probe) cmd_probe "$@" ;;
   reset) cmd_reset "$@" ;;
   status) cmd_status "$@" ;;
   -h | --help | help) usage ;;

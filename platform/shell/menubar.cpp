@@ -5,6 +5,7 @@
 // The bar is described by a menu-bar definition (RCDATA of 16-bit words): menu id,
 // key count, then per key: image, command, state, style, string id, 0, popup index
 // (into the menu's top-level items, or NOMENU).
+#include <string>
 #include <vector>
 
 #include "platform/shell/aygshell.h"
@@ -209,5 +210,10 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
     return FALSE;
   }
   info->hwndMB = window;
+  // The keys' texts, tab-separated, as the bar's window text: what another program (a test,
+  // an accessibility tool) can read of the bar.
+  std::wstring caption;
+  for (size_t i = 0; i < bar->keys.size(); ++i) caption += (i ? L"\t" : L"") + std::wstring(bar->keys[i].text);
+  SetWindowTextW(window, caption.c_str());
   return TRUE;
 }

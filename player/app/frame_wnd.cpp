@@ -2,45 +2,53 @@
 
 #include <string>
 
-#include "player/base/api_helpers.h"
 #include "player/app/file_kind.h"
 #include "player/app/handover.h"
+#include "player/base/api_helpers.h"
 #include "player/base/win16.h"
+#include "player/pictures/album_view.h"
+#include "player/pictures/picture_view.h"
+#include "player/pictures/reader_registry.h"
 #include "player/resources/resource_ids.h"
 
 namespace crv {
 namespace {
 
+constexpr wchar_t kMyDocuments[] = L"\\My Documents";
+constexpr wchar_t kTempUrlFile[] = L"\\My Documents\\temp.url";
+// The shell's setting change for a turned screen.
+constexpr WPARAM kScreenTurned = 0x3002;
+
 bool PathExists(const wchar_t* path) { return path && path[0] && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 // Deletes the program's temporary files "_w~*.*" in "\Temp\", folders with their contents.
-void DeleteTree(const std::wstring& path);
+void DeleteTree(const u16& path);
 void DeleteTemporaryFiles() {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(L"\\Temp\\_w~*.*", &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    std::wstring path = std::wstring(L"\\Temp\\") + found.cFileName;
+    const u16 path = u"\\Temp\\" + u16(U(found.cFileName));
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTree(path);
-    else DeleteFileW(path.c_str());
+    else DeleteFileW(W(path.c_str()));
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 
-void DeleteTree(const std::wstring& path) {
+void DeleteTree(const u16& path) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  HANDLE search = FindFirstFileW(W((path + u"\\*").c_str()), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
+      const u16 name = U(found.cFileName);
+      if (name == u"." || name == u"..") continue;
+      const u16 child = path + u"\\" + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTree(child);
-      else DeleteFileW(child.c_str());
+      else DeleteFileW(W(child.c_str()));
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryW(path.c_str());
+  RemoveDirectoryW(W(path.c_str()));
 }
 
 HMENU FindSubmenu(HMENU menu, const wchar_t* text) {
@@ -56,6 +64,20 @@ HMENU FindSubmenu(HMENU menu, const wchar_t* text) {
   return nullptr;
 }
 
+const wchar_t kMediaSlotClass[] = L"HALVREN_MEDIA_SLOT";
+
+// The media panel's place until the panel itself exists: an empty child that paints the
+// frame's background.
+bool RegisterMediaSlot(HINSTANCE instance) {
+  WNDCLASSW wc{};
+  if (GetClassInfoW(instance, kMediaSlotClass, &wc)) return true;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = instance;
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  wc.lpszClassName = kMediaSlotClass;
+  return RegisterClassW(&wc) != 0;
+}
+
 }  // namespace
 
 FrameWnd::FrameWnd(SettingsStore& store, const wchar_t* commandLine) : store_(store) {
@@ -63,103 +85,336 @@ FrameWnd::FrameWnd(SettingsStore& store, const wchar_t* commandLine) : store_(st
   if (commandLine && commandLine[0]) CopyTo(options_.FileName, kPathChars, U(commandLine));
 }
 
-FrameWnd::~FrameWnd() { DeleteTemporaryFiles(); }
+FrameWnd::~FrameWnd() {
+  DeleteTemporaryFiles();
+  album_.Clear();
+}
+
+// ---- Start-up ------------------------------------------------------------------------------
 
 LRESULT FrameWnd::OnCreate(CREATESTRUCTW* create) {
   DeleteTemporaryFiles();
-  LRESULT result = ApiFrameWnd::OnCreate(create);
+  // The base creates the frame's soft-key bar, which is the album view's.
+  const LRESULT result = ApiFrameWnd::OnCreate(create);
   if (result != 0) return result;
-  // The album view's soft keys until a view of its own replaces them.
-  CreateMenuBar(IDR_FRAME);
+  const FileKind handedOver = ConsumeStartHandOver(store_, options_, PathExists(CurrentPath()));
+  ChooseStartView(handedOver);
+  if (TheViewSettings().View() == kViewAlbum && !albumView_) return -1;
+  ShowWindow(window_, SW_SHOW);
+  if (TheViewSettings().View() == kViewAlbum) FillStartAlbum(handedOver);
   recent_.Load(store_);
-  AttachRecentMenu(FindSubmenu(reinterpret_cast<HMENU>(SendMessageW(menuBar_, SHCMBM_GETMENU, 0, 0)), L"Recent files"));
-  RebuildRecentMenu();
-  // A file named on our own command line is shown as taken over at start.
-  const FileKind kind = ConsumeStartHandOver(store_, options_, PathExists(CurrentPath()));
-  if (kind != kKindNone) lastHandOver_ = kind == kKindPicture ? kMsgOpenImageFile : kMsgOpenMediaFile;
+  AttachRecentToMenuBar();
+  if (handedOver == kKindMedia && mediaPanel_)
+    PostMessageW(mediaPanel_, kMsgPlayMediaFile, 0, reinterpret_cast<LPARAM>(options_.FileName));
   return 0;
 }
 
-void FrameWnd::TakeHandOver(UINT message) {
-  PumpMessages();
-  LoadSaveFileName(store_, options_.FileName, kPathChars, Direction::Read);
-  lastHandOver_ = message;
-  if (message == kMsgOpenImageFile && PathExists(CurrentPath())) {
-    recent_.Add(store_, U(CurrentPath()));
-    RebuildRecentMenu();
+// A path handed over at start decides the view by its kind; without one the stored View does.
+void FrameWnd::ChooseStartView(FileKind handedOver) {
+  uint32_t view = TheViewSettings().View();
+  if (handedOver == kKindMedia) view = kViewMediaPanel;
+  else if (handedOver == kKindPicture) view = kViewAlbum;
+  if (view == kViewAlbum) {
+    TheViewSettings().SetView(kViewAlbum);
+    CreateAlbumView();
+  } else {
+    TheViewSettings().SetView(kViewMediaPanel);
+    ShowMediaPanel();
   }
-  EndHandOver(store_, options_);
-  InvalidateRect(window_, nullptr, TRUE);
 }
+
+void FrameWnd::FillStartAlbum(FileKind handedOver) {
+  if (handedOver == kKindPicture && PathExists(CurrentPath())) {
+    OpenPath(U(CurrentPath()), false, false);
+    return;
+  }
+  album_.AddPath(U(kMyDocuments), false, false);
+  if (albumView_) albumView_->Refresh();
+}
+
+// ---- Views ---------------------------------------------------------------------------------
+
+// The soft-key bar of a view; the album's carries the "Recent files" submenu.
+void FrameWnd::UseMenuBar(UINT id) {
+  CreateMenuBar(id);
+  AttachRecentToMenuBar();
+}
+
+void FrameWnd::AttachRecentToMenuBar() {
+  AttachRecentMenu(FindSubmenu(reinterpret_cast<HMENU>(SendMessageW(menuBar_, SHCMBM_GETMENU, 0, 0)), L"Recent files"));
+  RebuildRecentMenu();
+}
+
+// The client area less the soft-key bar.
+RECT FrameWnd::ViewArea() const {
+  RECT area;
+  GetClientRect(window_, &area);
+  if (menuBar_ && IsWindowVisible(menuBar_) && !fullScreen_) {
+    RECT bar;
+    GetWindowRect(menuBar_, &bar);
+    RECT frame;
+    GetWindowRect(window_, &frame);
+    // The bar lies along the bottom of the screen; the view ends where it starts.
+    const LONG barTop = bar.top - frame.top;
+    if (barTop > 0 && barTop < area.bottom) area.bottom = barTop;
+  }
+  return area;
+}
+
+void FrameWnd::LayOutView() {
+  const RECT area = ViewArea();
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  if (pictureView_ && pictureView_->IsWindowAlive() && IsWindowVisible(pictureView_->Handle()))
+    MoveWindow(pictureView_->Handle(), area.left, area.top, w, h, TRUE);
+  if (albumView_ && albumView_->IsWindowAlive()) MoveWindow(albumView_->Handle(), area.left, area.top, w, h, TRUE);
+  if (mediaPanel_) MoveWindow(mediaPanel_, area.left, area.top, w, h, TRUE);
+}
+
+bool FrameWnd::CreateAlbumView() {
+  AlbumViewOptions settings;
+  settings.showFileName = options_.PrevFileName != 0;
+  settings.loadReduced = options_.LoadInReducedSize != 0;
+  settings.notCacheImage = options_.NotCacheImage != 0;
+  settings.notLoadInBackground = options_.NotLoadInBkg != 0;
+  settings.autoZoomFit = options_.AutoZoomToFit != 0;
+  settings.openingMode = static_cast<int32_t>(options_.LandscapeMode);
+  settings.displayOptimisation = options_.iPaqOptimization != 0;
+  settings.thumbnailMode = options_.PrevFileName ? 2 : 0;
+  albumView_ = std::make_unique<AlbumView>(album_, settings);
+  const RECT area = ViewArea();
+  if (!albumView_->Create(window_, area, instance_)) {
+    albumView_.reset();
+    return false;
+  }
+  return true;
+}
+
+void FrameWnd::StopThumbnails() {
+  if (albumView_) albumView_->StopLoading();
+}
+
+void FrameWnd::DestroyAlbumView() {
+  if (!albumView_) return;
+  albumView_->StopLoading();
+  if (albumView_->IsWindowAlive()) DestroyWindow(albumView_->Handle());
+  albumView_.reset();
+}
+
+void FrameWnd::DestroyPictureView() {
+  if (!pictureView_) return;
+  if (pictureView_->IsWindowAlive()) DestroyWindow(pictureView_->Handle());
+  pictureView_.reset();
+}
+
+void FrameWnd::ShowMediaPanel() {
+  DestroyMediaPanel();
+  RegisterMediaSlot(instance_);
+  const RECT area = ViewArea();
+  mediaPanel_ = CreateWindowExW(0, kMediaSlotClass, L"", WS_CHILD | WS_VISIBLE, area.left, area.top,
+                                area.right - area.left, area.bottom - area.top, window_, nullptr, instance_, nullptr);
+  UseMenuBar(IDR_MEDIA_MENU);
+  LayOutView();
+}
+
+void FrameWnd::DestroyMediaPanel() {
+  if (mediaPanel_) DestroyWindow(mediaPanel_);
+  mediaPanel_ = nullptr;
+}
+
+// "Media Library": the album goes, the media panel comes.
+void FrameWnd::SwitchToMedia() {
+  if (TheViewSettings().View() == kViewMediaPanel) return;
+  StopThumbnails();
+  DestroyPictureView();
+  album_.Clear();
+  DestroyAlbumView();
+  ShowMediaPanel();
+  SetForegroundWindow(window_);
+  TheViewSettings().SetView(kViewMediaPanel);
+  ProcessReaderRegistry().AbortLoading();
+}
+
+// "Image Album": the panel goes, the album view comes back with its soft keys.
+void FrameWnd::SwitchToAlbum() {
+  if (TheViewSettings().View() == kViewAlbum) return;
+  TheViewSettings().SetView(kViewAlbum);
+  DestroyMediaPanel();
+  DestroyPictureView();
+  UseMenuBar(IDR_FRAME);
+  if (!albumView_) CreateAlbumView();
+  if (albumView_) albumView_->Refresh();
+  ProcessReaderRegistry().AbortLoading();
+}
+
+// "View": the picture view on the current item, when it has not failed to load.
+void FrameWnd::OpenPictureView() {
+  AlbumItem* item = album_.CurrentItem();
+  if (!item || item->LoadState() == kItemFailed) {
+    MessageBeep(MB_ICONASTERISK);
+    return;
+  }
+  HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  StopThumbnails();
+  UseMenuBar(IDR_PICTURE_MENU);
+  DestroyPictureView();
+  pictureView_ = std::make_unique<RImgCtrl>();
+  PictureViewOptions settings;
+  settings.displayOptimisation = options_.iPaqOptimization != 0;
+  settings.loadReduced = options_.LoadInReducedSize != 0;
+  settings.notCacheImage = options_.NotCacheImage != 0;
+  settings.opening.zoomToFit = options_.AutoZoomToFit != 0;
+  settings.opening.landscapeMode = static_cast<int32_t>(options_.LandscapeMode);
+  pictureView_->SetOptions(settings);
+  pictureView_->SetAlbum(&album_);
+  const RECT area = ViewArea();
+  if (!pictureView_->Create(window_, area, instance_)) {
+    pictureView_.reset();
+    SetCursor(old);
+    return;
+  }
+  pictureView_->SetBackground(static_cast<COLORREF>(options_.BkgColor));
+  pictureView_->SetItem(item, true);
+  if (albumView_ && albumView_->IsWindowAlive()) ShowWindow(albumView_->Handle(), SW_HIDE);
+  SHDoneButton(window_, SHDB_SHOW);
+  ShowWindow(pictureView_->Handle(), SW_SHOW);
+  SetFocus(window_);
+  TheViewSettings().SetView(kViewPicture);
+  SetCursor(old);
+}
+
+// "Close" in the picture view: back to the thumbnails.
+void FrameWnd::ClosePictureView() {
+  UseMenuBar(IDR_FRAME);
+  DestroyPictureView();
+  if (albumView_ && albumView_->IsWindowAlive()) {
+    ShowWindow(albumView_->Handle(), SW_SHOW);
+    albumView_->Refresh();
+  }
+  SHDoneButton(window_, SHDB_HIDE);
+  TheViewSettings().SetView(kViewAlbum);
+}
+
+// ---- Messages ------------------------------------------------------------------------------
 
 LRESULT FrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case kMsgOpenImageFile:
-    case kMsgOpenMediaFile:
-      TakeHandOver(message);
+    case kMsgSlideStep: NotBuiltYet(ID_PLAY_SLIDESHOW); return 0;
+    case kMsgRotatePicture: OnRotatePicture(static_cast<int>(wParam)); return 0;
+    case kMsgThumbnailsFrom:
+      if (albumView_) albumView_->StartThumbnails(static_cast<int32_t>(wParam), lParam);
       return 0;
-    case WM_PAINT:
-      Paint();
+    case kMsgAlbumReload:
+      if (albumView_ && !albumView_->Reload()) MessageBoxW(window_, L"Out of memory.", L"Error", MB_OK | MB_ICONSTOP);
       return 0;
-    case WM_DESTROY:
-      LoadSaveOptions(store_, options_, Direction::Write);
-      DeleteFileW(L"\\My Documents\\temp.url");
-      if (menuBar_) DestroyWindow(menuBar_);
-      menuBar_ = nullptr;
+    case kMsgOpenImageFile: OnOpenImageFile(); return 0;
+    case kMsgOpenMediaFile: OnOpenMediaFile(); return 0;
+    case kMsgCameraToFront:
+      if (cameraRunning_)
+        if (HWND camera = FindWindowW(nullptr, L"Camera View")) SetForegroundWindow(camera);
+      return 0;
+    case kMsgMediaEvent1:
+    case kMsgMediaEvent2:
+      if (TheViewSettings().View() == kViewMediaPanel && mediaPanel_) SendMessageW(mediaPanel_, message, wParam, lParam);
+      return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_HOTKEY:
+      if (wParam == kScreenshotHotKey) CaptureScreen();
+      return 0;
+    case WM_KEYDOWN:
+      if (OnKeyDown(wParam)) return 0;
       break;
+    case WM_LBUTTONDBLCLK: OnDoubleTap(); return 0;
+    case WM_ACTIVATE:
+      SHHandleWMActivate(window_, wParam, lParam, &activation_, 0);
+      if (LOWORD(wParam) != WA_INACTIVE && cameraRunning_) PostMessageW(window_, kMsgCameraToFront, 0, 0);
+      break;
+    case WM_SETTINGCHANGE: OnSettingChange(wParam, lParam); break;
+    case WM_SIZE: LayOutView(); break;
+    case WM_DESTROY: CleanUpAtExit(); break;
   }
   return ApiFrameWnd::WindowProc(message, wParam, lParam);
 }
 
-void FrameWnd::Paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window_, &ps);
-  RECT client;
-  GetClientRect(window_, &client);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(128, 128, 128));
-  wchar_t title[128];
-  GetWindowTextW(window_, title, 128);
-  std::wstring text = title;
-  if (lastHandOver_) text += std::wstring(L"\n\n") + CurrentPath();
-  DrawTextW(dc, text.c_str(), -1, &client, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-  EndPaint(window_, &ps);
+void FrameWnd::OnOpenImageFile() {
+  PumpMessages();
+  SwitchToAlbum();
+  LoadSaveFileName(store_, options_.FileName, kPathChars, Direction::Read);
+  if (OpenPath(U(CurrentPath()), false, false) && TheViewSettings().View() == kViewAlbum)
+    SendMessageW(window_, WM_COMMAND, ID_VIEW_IMAGE, 0);
+  EndHandOver(store_, options_);
 }
 
-void FrameWnd::OpenRecent(size_t index) {
-  const auto& entries = recent_.Entries();
-  if (index >= entries.size()) return;
-  u16 path = entries[index];
-  CopyTo(options_.FileName, kPathChars, path);
-  recent_.Add(store_, path);
-  RebuildRecentMenu();
-  InvalidateRect(window_, nullptr, TRUE);
+void FrameWnd::OnOpenMediaFile() {
+  PumpMessages();
+  SwitchToMedia();
+  LoadSaveFileName(store_, options_.FileName, kPathChars, Direction::Read);
+  if (TheViewSettings().View() == kViewMediaPanel && mediaPanel_ && IsWindow(mediaPanel_) && PathExists(CurrentPath()))
+    PostMessageW(mediaPanel_, kMsgPlayMediaFile, 0, reinterpret_cast<LPARAM>(options_.FileName));
+  EndHandOver(store_, options_);
 }
 
-BOOL FrameWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
-  UINT id = LOWORD(wParam);
-  switch (id) {
-    case ID_EXIT: DestroyWindow(window_); return TRUE;
-    case ID_HELP: OpenHelp(window_, L"\\Windows\\CRV.htm", nullptr); return TRUE;
+void FrameWnd::OnTimer(UINT_PTR id) {
+  if (id == KeepAwake::kTimerId) {
+    keepAwake_.Tick();
+    return;
   }
-  if (id >= RecentFiles::kFirstCommand && id < RecentFiles::kFirstCommand + RecentFiles::kCapacity) {
-    OpenRecent(id - RecentFiles::kFirstCommand);
-    return TRUE;
-  }
-  return ApiFrameWnd::OnCommand(wParam, lParam);
+  // The slide show's timers come with the slide show; any other timer is stale.
+  KillTimer(window_, id);
 }
 
-int FrameWnd::GetCommandState(UINT id) { return -1; }
-
-BOOL FrameWnd::OnInitMenuPopup(HMENU menu) {
-  int count = GetMenuItemCount(menu);
-  for (int i = 0; i < count && i < 256; ++i) {
-    if (GetSubMenu(menu, i)) continue;
-    UINT id = GetMenuItemID(menu, i);
-    int state = GetCommandState(id);
-    if (state >= 0) EnableMenuItem(menu, i, MF_BYPOSITION | (state ? MF_ENABLED : MF_GRAYED));
+bool FrameWnd::OnKeyDown(WPARAM key) {
+  const uint32_t view = TheViewSettings().View();
+  if (view != kViewAlbum && pictureView_ && pictureView_->IsWindowAlive() && pictureView_->OnKey(key)) return true;
+  switch (key) {
+    case VK_RETURN:
+      if (view == kViewAlbum) {
+        SendMessageW(window_, WM_COMMAND, ID_VIEW_IMAGE, 0);
+      } else if (frameMode_ == kFrameModeNormal) {
+        LeaveFullScreen();
+        SendMessageW(window_, WM_COMMAND, ID_CLOSE, 0);
+      } else {
+        SendMessageW(window_, WM_COMMAND, ID_STOP_SLIDESHOW, 0);
+      }
+      return true;
+    case VK_LEFT: SendMessageW(window_, WM_COMMAND, ID_PREVIOUS_IMAGE, 0); return true;
+    case VK_RIGHT: SendMessageW(window_, WM_COMMAND, ID_NEXT_IMAGE, 0); return true;
+    case VK_UP:
+    case VK_DOWN:
+      if (view == kViewAlbum && albumView_) albumView_->MoveSelection(key == VK_UP ? -1 : 1);
+      return true;
   }
-  return TRUE;
+  return false;
+}
+
+void FrameWnd::OnDoubleTap() {
+  if (frameMode_ == kFrameModeNormal) ToggleFullScreen();
+}
+
+void FrameWnd::OnSettingChange(WPARAM wParam, LPARAM lParam) {
+  SHHandleWMSettingChange(window_, wParam, lParam, &activation_);
+  if (wParam == kScreenTurned) {
+    LayOutView();
+    if (pictureView_ && pictureView_->IsWindowAlive()) pictureView_->Relayout();
+  }
+}
+
+void FrameWnd::OnRotatePicture(int degrees) {
+  if (pictureView_ && pictureView_->IsWindowAlive()) pictureView_->Rotate(degrees);
+}
+
+// ---- Exit ----------------------------------------------------------------------------------
+
+void FrameWnd::CleanUpAtExit() {
+  keepAwake_.Stop();
+  DestroyMediaPanel();
+  DestroyPictureView();
+  DestroyAlbumView();
+  album_.Clear();
+  LoadSaveOptions(store_, options_, Direction::Write);
+  DeleteFileW(kTempUrlFile);
+  UnregisterHotKey(window_, kScreenshotHotKey);
+  if (menuBar_) DestroyWindow(menuBar_);
+  menuBar_ = nullptr;
 }
 
 }  // namespace crv

@@ -4,8 +4,13 @@ crv_add_library(crv_app_win
   api_frame_wnd.cpp
   api_registry.cpp
   main_app.cpp
-  frame_wnd.cpp)
-target_link_libraries(crv_app_win PUBLIC crv_app_core crv_base_win crv_shell comctl32 ole32 user32 gdi32 advapi32)
+  frame_wnd.cpp
+  frame_commands.cpp
+  frame_files.cpp
+  frame_device.cpp
+  select_folder_dlg.cpp)
+target_link_libraries(crv_app_win PUBLIC crv_app_core crv_base_win crv_shell crv_power crv_pictures_views
+                      comctl32 comdlg32 ole32 shell32 user32 gdi32 advapi32)
 
 add_executable(CRV WIN32 player_main.cpp $<TARGET_OBJECTS:crv_resources>)
 target_link_libraries(CRV PRIVATE crv_app_win crv_pictures_readers crv_media_avi crv_media_qt_source)
@@ -15,6 +20,11 @@ target_link_options(CRV PRIVATE -municode)
 crv_add_test(crv_app_registry_tests
   SOURCES tests/test_store_registry.cpp tests/settings_test.cpp
   LIBS crv_app_win)
+# The keep-awake on the power stand-in and the folder chooser's paths.
+crv_add_test(crv_app_frame_parts_tests
+  SOURCES tests/frame_parts_win_test.cpp
+  LIBS crv_app_win
+  RESOURCE_LOCK device)
 crv_add_test(crv_app_win_tests
   SOURCES tests/framework_test.cpp tests/framework_test.rc
   LIBS crv_app_win)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <chrono>
+#include <unordered_map>
 #include "player/base/device_fs.h"
 #include "player/pictures/formats/exif_orientation.h"
 
@@ -73,6 +74,15 @@ uint32_t ClockSeed() {
 }
 
 }  // namespace
+
+bool AlbumSortsBefore(int32_t kind, const AlbumItem& a, const AlbumItem& b) {
+  switch (kind) {
+    case kAlbumSortByName: return NameBefore(a.FileName(), b.FileName());
+    case kAlbumSortByTime: return a.Fixed().lastWriteTime < b.Fixed().lastWriteTime;
+    case kAlbumSortBySize: return a.Fixed().fileSize < b.Fixed().fileSize;
+    default: return false;
+  }
+}
 
 u16 JoinAlbumPath(const u16& folder, const u16& stored) {
   if (IsFullPath(stored)) return stored;
@@ -223,17 +233,10 @@ bool PictureAlbum::Sort(int32_t kind, int32_t index) {
   using Entry = std::unique_ptr<AlbumItem>;
   switch (kind) {
     case kAlbumSortByName:
-      std::sort(items_.begin(), items_.end(),
-                [](const Entry& a, const Entry& b) { return NameBefore(a->FileName(), b->FileName()); });
-      break;
     case kAlbumSortByTime:
-      std::sort(items_.begin(), items_.end(), [](const Entry& a, const Entry& b) {
-        return a->Fixed().lastWriteTime < b->Fixed().lastWriteTime;
-      });
-      break;
     case kAlbumSortBySize:
       std::sort(items_.begin(), items_.end(),
-                [](const Entry& a, const Entry& b) { return a->Fixed().fileSize < b->Fixed().fileSize; });
+                [kind](const Entry& a, const Entry& b) { return AlbumSortsBefore(kind, *a, *b); });
       break;
     case kAlbumMoveLeft:
       if (index < 1 || index >= Count()) return false;
@@ -249,6 +252,31 @@ bool PictureAlbum::Sort(int32_t kind, int32_t index) {
       return false;
   }
   if (kind <= kAlbumSortBySize) sortOrder_ = kind;
+  const int32_t found = remembered ? IndexOf(remembered) : -1;
+  if (found >= 0) current_ = found;
+  return true;
+}
+
+bool PictureAlbum::SetOrder(const std::vector<const AlbumItem*>& order) {
+  HoldLock hold(lock_);
+  if (order.size() != items_.size()) return false;
+  std::unordered_map<const AlbumItem*, size_t> position;
+  position.reserve(items_.size());
+  for (size_t i = 0; i < items_.size(); ++i) position[items_[i].get()] = i;
+  std::vector<size_t> from;
+  from.reserve(order.size());
+  std::vector<bool> taken(items_.size(), false);
+  for (const AlbumItem* item : order) {
+    const auto found = position.find(item);
+    if (found == position.end() || taken[found->second]) return false;
+    taken[found->second] = true;
+    from.push_back(found->second);
+  }
+  const AlbumItem* remembered = CurrentItem();
+  ItemList reordered;
+  reordered.reserve(items_.size());
+  for (size_t i : from) reordered.push_back(std::move(items_[i]));
+  items_ = std::move(reordered);
   const int32_t found = remembered ? IndexOf(remembered) : -1;
   if (found >= 0) current_ = found;
   return true;

@@ -54,6 +54,11 @@ u16 ForcedAlbumName(const u16& path);
 // drive, "C:\") is full already; anything else is joined to the folder with one "\".
 u16 JoinAlbumPath(const u16& folder, const u16& stored);
 
+// Whether `a` goes before `b` in a sort of `kind` (Sort's first three kinds): file names
+// without regard to case, last-write times (earlier first), file sizes (smaller first).
+// False for any other kind.
+bool AlbumSortsBefore(int32_t kind, const AlbumItem& a, const AlbumItem& b);
+
 // The lock the window thread and the thumbnail loader share. Re-entrant like the critical
 // section it stands for; Entered() tells whether some thread holds it now.
 class AlbumLock {
@@ -157,6 +162,10 @@ class PictureAlbum {
   // keeps the current item current. False (the caller beeps) for a move past the end or an
   // unknown kind; then nothing changes.
   bool Sort(int32_t kind, int32_t index);
+  // Puts the items into the order of `order` (the album's own items, each once) and keeps the
+  // current item current at its new place. False, with nothing changed, when `order` is not a
+  // rearrangement of the album's items.
+  bool SetOrder(const std::vector<const AlbumItem*>& order);
   // The item's full path (JoinAlbumPath), or with `preferSound` its sound's full path (empty
   // when it has none). Empty for an index out of range.
   u16 ItemPath(int32_t index, bool preferSound) const;

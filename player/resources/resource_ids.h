@@ -1,28 +1,106 @@
 // Resource ids of the player. Menu, menu-bar, icon and title of the frame share 102.
 #pragma once
+#include "picture_view_ids.h"
+#include "album_ids.h"
 
 #define IDR_FRAME 102
 #define IDS_ERROR_CAPTION 412
 #define IDS_NO_RECENT_FILES 485
 #define IDS_KEY_VIEW 1500
 #define IDS_KEY_MENU 1501
+#define IDS_KEY_SEND 1502
+#define IDS_KEY_NOW_PLAYING 1503
+#define IDS_KEY_DONE 1504
+#define IDS_KEY_DRAW 1505
 
+// The soft-key bars of the other views (menu-bar definition and menu share the id).
+#define IDR_PICTURE_MENU 136
+#define IDR_MEDIA_MENU 152
+#define IDR_DRAWING_MENU 32771
+
+// Strings of the frame.
+#define IDS_ADD_IMAGE_TITLE 23
+#define IDS_OPEN_TITLE 24
+#define IDS_CAMERA_BAD_ARGUMENT 112
+#define IDS_CAMERA_NO_MEMORY 113
+#define IDS_CAMERA_UNKNOWN 114
+#define IDS_SCREENSHOT_HINT 120
+#define IDS_SAVE_ALBUM_TITLE 25
+
+// The folder chooser: three templates, its soft keys, the tree and the header label.
+#define IDD_SELECT_FOLDER_PORTRAIT 122
+#define IDD_SELECT_FOLDER_LANDSCAPE 123
+#define IDD_SELECT_FOLDER_SQUARE 124
+#define IDR_SELECT_FOLDER_MENU 147
+#define IDC_FOLDER_TREE 101
+#define IDC_FOLDER_HEADER 32888
+#define IDS_FOLDER_OK 1506
+#define IDS_FOLDER_CANCEL 1507
+
+#define ID_CLOSE 1
 #define ID_KEY_VIEW 111
 #define ID_KEY_MENU 112
+#define ID_STOP_SLIDESHOW 1132
+#define ID_PREVIOUS_ITEM_STATE 1133
+#define ID_NEXT_ITEM_STATE 1134
 #define ID_RECENT_PLACEHOLDER 24
 #define ID_VIEW_IMAGE 32775
+#define ID_LEAVE_PICTURE_MODE 32776
 #define ID_EXIT 32791
+// The picture view's zoom, zoom-rectangle and page items (menu 136).
+#define ID_ZOOM_400 32779
+#define ID_ZOOM_IN 32781
+#define ID_ZOOM_OUT 32783
+#define ID_ZOOM_50 32785
+#define ID_ZOOM_75 32786
+#define ID_ZOOM_100 32787
+#define ID_ZOOM_200 32788
+#define ID_ZOOM_300 32789
+#define ID_ZOOM_RECT_SMALL 32793
+#define ID_ZOOM_RECT_MEDIUM 32794
+#define ID_ZOOM_RECT_LARGE 32795
+#define ID_ZOOM_TO_FIT 32797
+#define ID_FIRST_PAGE 32866
+#define ID_PREVIOUS_PAGE 32867
+#define ID_NEXT_PAGE 32868
+#define ID_LAST_PAGE 32869
+#define ID_RECORD_SOUND 32799
+#define ID_DRAW_NOTES 32800
+#define ID_ROTATE_TO_FIT 32813
+#define ID_ROTATE_90 32814
+#define ID_ROTATE_180 32815
+#define ID_ROTATE_MINUS_90 32816
+#define ID_ALL_TO_PORTRAIT 32817
+#define ID_ALL_TO_LANDSCAPE 32819
+#define ID_ALL_TO_AUTO_LANDSCAPE 32820
 #define ID_PLAY_SLIDESHOW 32822
 #define ID_OPEN 32825
 #define ID_SAVE 32826
 #define ID_ADD_IMAGE 32828
+#define ID_DELETE_IMAGE 32830
+#define ID_MOVE_LEFT 32832
+#define ID_MOVE_RIGHT 32833
+#define ID_SORT_BY_NAME 32841
+#define ID_SORT_BY_TIME 32842
+#define ID_SORT_BY_SIZE 32843
+#define ID_SORT_MANUALLY 32844
+#define ID_SEND 32851
+#define ID_CONTRAST 32853
+#define ID_PREVIOUS_IMAGE 32863
+#define ID_NEXT_IMAGE 32864
+#define ID_SAVE_TO_CONTACT 32870
+#define ID_PROPERTIES 32875
 #define ID_HELP 32877
 #define ID_SETTINGS 32879
+#define ID_FULL_SCREEN 32884
 #define ID_ADD_FOLDER 32885
 #define ID_OPEN_FOLDER 32889
+#define ID_CAMERA 32890
 #define ID_CLEANER 32893
 #define ID_SCREENSHOT 32905
+#define ID_SAVE_AS 32907
 #define ID_NEW 32910
+#define ID_NOW_PLAYING 32918
 #define ID_MEDIA_LIBRARY 32925
 #define ID_IMAGE_ALBUM 32926
 #define ID_OPEN_URL 32939

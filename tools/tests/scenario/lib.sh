@@ -1,0 +1,435 @@
+# shellcheck shell=bash disable=SC2034  # (the variables set here are for the scenarios)
+# Sourced by the scenario tests (tools/tests/scenario/*_scenario.sh): each runs the player on a
+# throw-away emulated device, drives it with real X input on the device screen and checks what
+# it shows through its windows (crvprobe), the device registry and pixels of screenshots.
+#
+#   . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+#   prepare_device portrait
+#   reg_set_dword "$crv_options_key" View 0
+#   start_player                    # or: start_player '\My Documents\Sunset.jpg'
+#   wait_class HALVREN_ALBUM_VIEW
+#   tap 40 60; key Return; shot after-return; expect_pixel "$shot" 10 40 255 255 255 8
+#
+# Coordinates are device screen pixels, (0, 0) at the top left of the screen, as crvprobe
+# reports window rectangles. Every wait is bounded. Sourcing makes the device's folder and sets
+# the clean-up; it starts nothing.
+#
+# Environment: CRV_BUILD_DIR, the Windows build to install (default build/win; never built
+# here: CRV_SKIP_BUILD=1 is set for the launcher); CRV_SCENARIO_KEEP=1 keeps the device, the
+# screenshots and the logs (a failed scenario always keeps its screenshots and logs).
+set -euo pipefail
+
+scn_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
+scn_name=${0##*/}
+scn_name=${scn_name%.sh}
+device_sh=$scn_root/tools/device.sh
+# shellcheck source=../../wine-common.sh
+. "$scn_root/tools/wine-common.sh"
+
+crv_options_key='Software\Halvren\Corvane Cinema\Options'
+# The classes of the player's windows and of the shell stand-ins around them.
+crv_frame_class=CORVANE_PICVIEW_CLASS
+crv_menubar_class=menu_worker
+crv_navbar_class=HHTaskBar
+
+scn_build_dir=${CRV_BUILD_DIR:-build/win}
+case $scn_build_dir in
+  /*) ;;
+  *) if [ -d "$scn_build_dir" ]; then scn_build_dir=$(cd "$scn_build_dir" && pwd); else scn_build_dir=$scn_root/$scn_build_dir; fi ;;
+esac
+
+step() { echo "$scn_name: $*"; }
+
+scn_home=''
+desk=''
+shot=''
+
+# fail MESSAGE: says what went wrong, with the end of the logs, the windows on the screen and
+# a screenshot of it, and ends the scenario.
+fail() {
+  echo "$scn_name: FAIL: $*" >&2
+  local f
+  for f in "${scn_home:-/nonexistent}"/*.log "${CRV_DEVICE_HOME:-/nonexistent}"/logs/*.log; do
+    [ -s "$f" ] || continue
+    echo "--- ${f##*/} (last lines)" >&2
+    tail -n 15 "$f" >&2
+  done
+  if [ -n "$desk" ]; then
+    echo "--- visible windows" >&2
+    timeout 60 "$device_sh" probe windows 2>/dev/null | grep ' visible: 1 ' >&2 || true
+    if "$device_sh" screenshot "$scn_home/shots/failure.png" >/dev/null 2>&1; then
+      echo "$scn_name: the screen at the failure: $scn_home/shots/failure.png" >&2
+    fi
+  fi
+  [ -z "$shot" ] || echo "$scn_name: the last screenshot: $shot" >&2
+  exit 1
+}
+
+for scn_tool in xdotool xwininfo convert compare od awk; do
+  command -v "$scn_tool" >/dev/null 2>&1 || fail "'$scn_tool' is missing (tools/install-packages.sh)"
+done
+[ -f "$scn_build_dir/bin/CRV.exe" ] || fail "no Windows build at $scn_build_dir (bin/CRV.exe); set CRV_BUILD_DIR"
+[ -f "$scn_build_dir/bin/crvprobe.exe" ] || fail "$scn_build_dir/bin has no crvprobe.exe (tools/crvprobe)"
+
+scn_home=$(mktemp -d "${TMPDIR:-/tmp}/crv-$scn_name.XXXXXX")
+mkdir -p "$scn_home/shots"
+export CRV_DEVICE_HOME=$scn_home/dev CRV_BUILD_DIR=$scn_build_dir CRV_SKIP_BUILD=1
+# The device's own X server: nothing shows on a desktop and none is needed.
+unset DISPLAY
+docs=$CRV_DEVICE_HOME/device/My\ Documents
+
+scn_cleanup() {
+  local rc=$?
+  "$device_sh" stop >/dev/null 2>&1 || true
+  if [ "${CRV_SCENARIO_KEEP:-0}" = 1 ]; then
+    echo "$scn_name: kept the device in $CRV_DEVICE_HOME, the screenshots in $scn_home/shots"
+  elif [ "$rc" -ne 0 ]; then
+    # What helps to see what went wrong stays; the prefix and the installed build go.
+    rm -rf "$CRV_DEVICE_HOME/prefix" "$CRV_DEVICE_HOME/device/Program Files"
+    echo "$scn_name: kept the screenshots and logs in $scn_home" >&2
+  else
+    rm -rf "$scn_home"
+  fi
+}
+trap scn_cleanup EXIT
+# A signal ends the scenario through the exit trap, so the device is stopped.
+trap 'exit 130' INT TERM HUP
+
+# --- the device ---------------------------------------------------------------------------
+s_shape=portrait
+
+# prepare_device [SHAPE]: makes the device (default portrait) without starting anything, so
+# that a scenario can set up files and registry values first.
+prepare_device() {
+  s_shape=${1:-$s_shape}
+  "$device_sh" prepare --shape "$s_shape" >>"$scn_home/prepare.log" 2>&1 ||
+    fail "tools/device.sh prepare --shape $s_shape failed"
+}
+
+# reg_set_dword KEY VALUE N: a DWORD under HKEY_LOCAL_MACHINE of the device.
+reg_set_dword() {
+  "$device_sh" shell "$CRV_WINE" reg add "HKEY_LOCAL_MACHINE\\$1" /v "$2" /t REG_DWORD /d "$3" /f \
+    >>"$scn_home/reg.log" 2>&1 || fail "writing $1\\$2 = $3 failed"
+}
+
+# reg_value KEY VALUE: prints a value under HKEY_LOCAL_MACHINE of the device (a DWORD in
+# decimal, a string as it is); returns 1 when there is none.
+reg_value() {
+  local out
+  out=$("$device_sh" probe reg "$1" "$2" 2>/dev/null) || return 1
+  sed -n 's/^value: //p' <<<"$out"
+}
+
+# start_player [--shape S] [ARGS...]: starts the player (with ARGS, e.g. a file, as its
+# command line) and finds the device screen. Returns once the player's window shows.
+start_player() {
+  if [ "${1:-}" = --shape ]; then
+    s_shape=$2
+    shift 2
+  fi
+  prepare_device "$s_shape"
+  "$device_sh" run --shape "$s_shape" -- "$@" >>"$scn_home/run.log" 2>&1 ||
+    fail "tools/device.sh run failed"
+  find_screen
+}
+
+# find_screen: sets DISPLAY, desk (the X window of the device screen), s_w and s_h (its size)
+# and s_dpi.
+find_screen() {
+  local status deadline=$((SECONDS + 10))
+  desk=''
+  while [ -z "$desk" ]; do
+    status=$("$device_sh" status 2>/dev/null || true)
+    desk=$(sed -n 's/^screen: *window \(0x[0-9a-f]*\).*/\1/p' <<<"$status")
+    [ -n "$desk" ] || [ $SECONDS -lt $deadline ] || fail "the device screen did not show"
+    [ -n "$desk" ] || sleep 0.5
+  done
+  export DISPLAY
+  DISPLAY=$(sed -n 's/^display: *\(:[0-9]*\).*/\1/p' <<<"$status")
+  read -r s_w s_h < <(xwininfo -id "$desk" | awk '/^ *Width:/{w=$2} /^ *Height:/{h=$2} END{print w, h}')
+  # The launcher's shapes: the VGA ones have 192 dpi, the others 96.
+  case $s_shape in *-vga) s_dpi=192 ;; *) s_dpi=96 ;; esac
+}
+
+# stop_device: closes the player as the device's user would (it saves its settings).
+stop_device() {
+  "$device_sh" stop >>"$scn_home/stop.log" 2>&1 || fail "tools/device.sh stop failed"
+  desk=''
+}
+
+# scaled N: N pixels at 96 dpi on this screen (as the shell stand-ins scale theirs).
+scaled() { echo $((($1 * s_dpi + 48) / 96)); }
+
+# --- windows ------------------------------------------------------------------------------
+# probe ARGS...: crvprobe on the device (its own waits are shorter than this bound).
+probe() { timeout 120 "$device_sh" probe "$@"; }
+
+# parse_window LINE: a crvprobe window line into w_hwnd, w_class, w_visible, w_enabled,
+# w_rect and w_client ("L T R B"), w_cl w_ct w_cw w_ch (client origin and size) and w_text
+# (still escaped, as crvprobe prints it).
+parse_window() {
+  local n='(-?[0-9]+)' re
+  re="^window: (0x[0-9a-f]+) parent: 0x[0-9a-f]+ owner: 0x[0-9a-f]+ pid: [0-9]+ class: \"((\\\\.|[^\"\\\\])*)\""
+  re+=" visible: ([01]) enabled: ([01]) rect: ($n $n $n $n) client: $n $n $n $n text: \"(.*)\"\$"
+  [[ $1 =~ $re ]] || return 1
+  w_hwnd=${BASH_REMATCH[1]} w_class=${BASH_REMATCH[2]} w_visible=${BASH_REMATCH[4]}
+  w_enabled=${BASH_REMATCH[5]} w_rect=${BASH_REMATCH[6]} w_text=${BASH_REMATCH[15]}
+  w_cl=${BASH_REMATCH[11]} w_ct=${BASH_REMATCH[12]}
+  w_cw=$((BASH_REMATCH[13] - BASH_REMATCH[11])) w_ch=$((BASH_REMATCH[14] - BASH_REMATCH[12]))
+  w_client="${BASH_REMATCH[11]} ${BASH_REMATCH[12]} ${BASH_REMATCH[13]} ${BASH_REMATCH[14]}"
+}
+
+# look CLASS: the first visible window of CLASS into the w_* variables (see parse_window).
+look() {
+  local out line
+  out=$(probe windows "$1" 2>/dev/null) || true
+  line=$(grep -m1 ' visible: 1 ' <<<"$out") || fail "no visible $1 window"
+  parse_window "$line" || fail "crvprobe printed an unexpected line: $line"
+}
+
+# wait_class CLASS [TEXT [SECONDS]]: waits for a visible window of CLASS (with exactly TEXT,
+# unless TEXT is empty) and puts it into the w_* variables.
+wait_class() {
+  local line
+  line=$(probe wait "$1" "${2:-}" "${3:-20}" 2>>"$scn_home/probe.log") || fail "no visible $1 window${2:+ \"$2\"} after ${3:-20} s"
+  parse_window "$line" || fail "crvprobe printed an unexpected line: $line"
+}
+
+# wait_gone CLASS [SECONDS]: waits until no window of CLASS is visible.
+wait_gone() {
+  probe wait-gone "$1" "${2:-20}" >/dev/null 2>>"$scn_home/probe.log" || fail "the $1 window is still there after ${2:-20} s"
+}
+
+# soft_keys: the texts of the soft keys on the shown soft-key bar, "LEFT|RIGHT" (the bar
+# publishes them, tab-separated, as its window text).
+soft_keys() {
+  look "$crv_menubar_class"
+  echo "${w_text//\\t/|}"
+}
+
+# expect_soft_keys LEFT RIGHT
+expect_soft_keys() {
+  local keys
+  keys=$(soft_keys)
+  [ "$keys" = "$1|$2" ] ||
+    fail "the soft keys are \"${keys:-(the bar has no window text)}\", not \"$1|$2\""
+}
+
+# soft_key left|right: taps that soft key.
+soft_key() {
+  look "$crv_menubar_class"
+  local l t r b
+  read -r l t r b <<<"$w_rect"
+  case $1 in
+    left) tap $((l + (r - l) / 4)) $(((t + b) / 2)) ;;
+    right) tap $((l + 3 * (r - l) / 4)) $(((t + b) / 2)) ;;
+    *) fail "soft_key: no key '$1'" ;;
+  esac
+}
+
+# done_button: taps the Done ("ok") button at the right end of the navigation bar.
+# (Its place is the shell stand-in's: 28 x 20 pixels at 96 dpi, 2 from the right edge.)
+done_button() {
+  look "$crv_navbar_class"
+  local l t r b
+  read -r l t r b <<<"$w_rect"
+  tap $((r - $(scaled 16))) $(((t + b) / 2))
+}
+
+# --- input (X events on the device screen) ------------------------------------------------
+# Wine takes a moment to turn X input into window messages and to repaint.
+settle() { sleep 0.4; }
+
+xdo() { xdotool "$@" >/dev/null 2>&1 || fail "xdotool $* failed"; }
+
+# tap X Y: a stylus tap.
+tap() {
+  xdo mousemove --window "$desk" "$1" "$2" sleep 0.1 click 1
+  settle
+}
+
+# hold X Y MS: the stylus pressed for MS milliseconds (tap-and-hold).
+hold() {
+  xdo mousemove --window "$desk" "$1" "$2" sleep 0.1 mousedown 1 sleep "$(awk -v ms="$3" 'BEGIN{print ms / 1000}')" mouseup 1
+  settle
+}
+
+# drag X1 Y1 X2 Y2 [STEPS]: press at the first point, move in STEPS (default 10) even steps to
+# the second, lift.
+drag() {
+  local steps=${5:-10} i args=()
+  args=(mousemove --window "$desk" "$1" "$2" sleep 0.1 mousedown 1)
+  for ((i = 1; i <= steps; i++)); do
+    args+=(sleep 0.03 mousemove --window "$desk" $(($1 + ($3 - $1) * i / steps)) $(($2 + ($4 - $2) * i / steps)))
+  done
+  args+=(sleep 0.1 mouseup 1)
+  xdo "${args[@]}"
+  settle
+}
+
+# key NAME...: keys pressed on the device (xdotool names: Return, Right, Escape, ctrl+c).
+key() {
+  # Keys go to the X window with the focus: the device screen's.
+  xdotool windowfocus "$desk" >/dev/null 2>&1 || true
+  xdo key --delay 80 "$@"
+  settle
+}
+
+# --- screenshots and pixels ---------------------------------------------------------------
+# shot NAME: saves the device screen as NAME.png in the scenario's screenshots; sets $shot.
+shot() {
+  shot=$scn_home/shots/$1.png
+  "$device_sh" screenshot "$shot" >/dev/null 2>>"$scn_home/screenshot.log" || fail "taking screenshot $1 failed"
+}
+
+# pixel FILE X Y: prints "R G B".
+pixel() {
+  local rgb r g b
+  rgb=$(convert "$1[1x1+$2+$3]" -alpha off -depth 8 rgb:- | od -An -v -tu1) || fail "reading pixel $2,$3 of $1 failed"
+  read -r r g b <<<"$rgb"
+  [ -n "${b:-}" ] || fail "pixel $2,$3 is outside $1"
+  echo "$r $g $b"
+}
+
+# near "R G B" "R G B" TOL: every channel within TOL.
+near() {
+  local a b
+  read -ra a <<<"$1"
+  read -ra b <<<"$2"
+  local i d
+  for i in 0 1 2; do
+    d=$((a[i] - b[i]))
+    [ "${d#-}" -le "$3" ] || return 1
+  done
+}
+
+# expect_pixel FILE X Y R G B TOL
+expect_pixel() {
+  local got
+  got=$(pixel "$1" "$2" "$3")
+  near "$got" "$4 $5 $6" "$7" || fail "pixel $2,$3 of $1 is $got, not $4 $5 $6 (within $7)"
+}
+
+# region_stats FILE X Y W H TOL R G B [R1 G1 B1 TOP HEIGHT]: of the pixels in the rectangle,
+# those that differ by more than TOL in some channel from the background: prints "COUNT TOTAL
+# R G B", their count, the number of pixels and their mean colour. The background is the
+# colour R G B, or with the further values a vertical gradient from R G B at screen row TOP to
+# R1 G1 B1 at row TOP + HEIGHT - 1. The rectangle must lie inside the picture.
+region_stats() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 tol=$6 out
+  shift 6
+  out=$(convert "${file}[${w}x${h}+${x}+${y}]" +repage -alpha off -depth 8 rgb:- | od -An -v -tu1 -w3 |
+    awk -v w="$w" -v y0="$y" -v tol="$tol" -v bg="$*" '
+      function off(v, e) { return v - e > tol || e - v > tol }
+      BEGIN {
+        n = split(bg, c, " ")
+        if (n < 8) { c[4] = c[1]; c[5] = c[2]; c[6] = c[3]; c[7] = 0; c[8] = 2 } else { c[7] = c[7] + 0; c[8] = c[8] + 0 }
+        span = c[8] > 1 ? c[8] - 1 : 1
+      }
+      {
+        f = (y0 + int((NR - 1) / w) - c[7]) / span
+        if (off($1, c[1] + (c[4] - c[1]) * f) || off($2, c[2] + (c[5] - c[2]) * f) || off($3, c[3] + (c[6] - c[3]) * f)) {
+          k++; r += $1; g += $2; b += $3
+        }
+      }
+      END { if (k) printf "%d %d %d %d %d\n", k, NR, r / k, g / k, b / k; else printf "0 %d 0 0 0\n", NR }')
+  local total
+  read -r _ total _ <<<"$out"
+  [ "$total" = $((w * h)) ] || fail "region ${w}x${h}+$x+$y is not inside $file"
+  echo "$out"
+}
+
+# differing FILE1 FILE2 X Y W H: how many pixels of the rectangle differ by more than 10%.
+differing() {
+  local geometry="[${5}x${6}+${3}+${4}]" out
+  out=$(compare -metric AE -fuzz 10% "$1$geometry" "$2$geometry" null: 2>&1 >/dev/null || true)
+  awk '{printf "%d\n", $1}' <<<"$out"
+}
+
+# picture_colour FILE: the mean colour of a picture file (its first page), "R G B".
+picture_colour() {
+  local rgb
+  rgb=$(convert "$1[0]" -alpha off -scale '1x1!' -depth 8 rgb:- | od -An -v -tu1) ||
+    fail "reading the picture $1 failed"
+  echo "$rgb" | awk '{print $1, $2, $3}'
+}
+
+# within SECONDS CMD [ARGS...]: runs CMD every half second until it succeeds; returns 1 when
+# SECONDS have passed first.
+within() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.5
+  done
+}
+
+# --- the album view's grid ----------------------------------------------------------------
+# The grid: 3 columns and 4 rows on a portrait screen, 4 x 3 on a landscape one, 3 x 3 on a
+# square one, 2 pixels between cells, cell = client size / columns (rows) - 2, while every
+# item fits (no scroll bar). The background is a vertical gradient from white to 174 224 255
+# over the view. A scenario that turns the file names off sets g_name=0.
+
+# album_items: the pictures an album of "\My Documents" holds, in its name order, one a line
+# (the files whose extension the built-in image readers take).
+album_items() {
+  find "$docs" -maxdepth 1 -type f -printf '%f\n' |
+    grep -iE '\.(2bp|bmp|img|jpg|jpe|jpeg|gif|tif|tiff|cfx|pcx|pcd|raw|pgm|ppm)$' | LC_ALL=C sort -f
+}
+
+# album_grid: the album view's grid on this screen into g_left g_top g_w g_h (the view's client
+# area), g_cols g_rows, g_cw g_ch (a cell) and g_name (the file-name band under a thumbnail:
+# 8 points at the screen's dpi).
+album_grid() {
+  look HALVREN_ALBUM_VIEW
+  g_left=$w_cl g_top=$w_ct g_w=$w_cw g_h=$w_ch
+  if [ "$s_w" -lt "$s_h" ]; then
+    g_cols=3 g_rows=4
+  elif [ "$s_w" -gt "$s_h" ]; then
+    g_cols=4 g_rows=3
+  else
+    g_cols=3 g_rows=3
+  fi
+  g_cw=$((g_w / g_cols - 2)) g_ch=$((g_h / g_rows - 2))
+  g_name=$(((8 * s_dpi + 71) / 72 + 2))
+}
+
+# cell_rect I: "X Y W H" of cell I on the screen.
+cell_rect() {
+  echo "$((g_left + ($1 % g_cols) * (g_cw + 2))) $((g_top + ($1 / g_cols) * (g_ch + 2))) $g_cw $g_ch"
+}
+
+# cell_centre I: "X Y", where a tap picks cell I.
+cell_centre() {
+  local x y w h
+  read -r x y w h <<<"$(cell_rect "$1")"
+  echo "$((x + w / 2)) $((y + h / 2))"
+}
+
+# cell_picture_rect I: "X Y W H", the part of cell I where its thumbnail lies: 3 pixels in
+# from the cell's edges (whichever side of the cell the gap is on), above the file name.
+cell_picture_rect() {
+  local x y w h
+  read -r x y w h <<<"$(cell_rect "$1")"
+  echo "$((x + 3)) $((y + 3)) $((w - 6)) $((h - 6 - g_name))"
+}
+
+# album_background: region_stats's background arguments for the album view's gradient.
+album_background() { echo "255 255 255 174 224 255 $g_top $g_h"; }
+
+# cell_stats FILE I: region_stats of cell I's picture part against the gradient (24 levels).
+cell_stats() {
+  local x y w h
+  read -r x y w h <<<"$(cell_picture_rect "$2")"
+  # shellcheck disable=SC2046  # the background is several arguments
+  region_stats "$1" "$x" "$y" "$w" "$h" 24 $(album_background)
+}
+
+# cell_filled FILE I: at least 15% of cell I's picture part is not the background.
+cell_filled() {
+  local stats unlike total
+  stats=$(cell_stats "$1" "$2") || return 1
+  read -r unlike total _ <<<"$stats"
+  [ "$total" -gt 0 ] && [ $((unlike * 100)) -ge $((total * 15)) ]
+}
