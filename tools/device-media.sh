@@ -70,6 +70,9 @@ if command -v convert >/dev/null 2>&1; then
     [ "$kind" = JPG ] && kind=JPEG
     local text=()
     [ -n "$font" ] && mapfile -t text < <(label "$kind ${w}x${h}" "$pt")
+    # A PCX is written with a palette: ImageMagick's default there is four 8-bit planes (with
+    # alpha), which the player does not read.
+    [ "$ext" = pcx ] && text+=(-alpha off -type Palette)
     # ${fmt}: an explicit output format where the extension alone does not say enough.
     if convert -size "${w}x${h}" "$@" "${text[@]}" -depth 8 "${fmt:-}$tmp/out.$ext" 2>"$tmp/err"; then
       mv -f "$tmp/out.$ext" "$tmp/out"
@@ -92,7 +95,8 @@ if command -v convert >/dev/null 2>&1; then
   picture "Tiles.ppm" 160 160 20 pattern:checkerboard -fill '#3050ff' -opaque '#999999' \
     -fill '#ff5030' -opaque '#666666'
 
-  # A TIFF with two pages of different sizes (page selection).
+  # A TIFF with two pages of different sizes (page selection), PackBits-compressed (the player
+  # refuses LZW, as the device's library does).
   if ! have "Two Pages.tif"; then
     page1=() page2=()
     if [ -n "$font" ]; then
@@ -102,7 +106,7 @@ if command -v convert >/dev/null 2>&1; then
     if convert \
         \( -size 480x360 gradient:'#20c040-#002060' "${page1[@]}" \) \
         \( -size 160x120 xc:'#c02020' "${page2[@]}" \) \
-        -depth 8 -compress lzw "$tmp/out.tif" 2>"$tmp/err"; then
+        -depth 8 -compress RLE "$tmp/out.tif" 2>"$tmp/err"; then
       mv -f "$tmp/out.tif" "$tmp/out"
       put "Two Pages.tif"
     else

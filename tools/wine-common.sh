@@ -48,7 +48,7 @@ crv_stdin_or_null() {
 crv_start_xvfb() {
   local numfile=$1 log=$2 size=${3:-1024x768x24} num=
   : >"$numfile"
-  setsid Xvfb -displayfd 9 -screen 0 "$size" -nolisten tcp -noreset \
+  setsid Xvfb -displayfd 9 -screen 0 "$size" -nolisten tcp -noreset -extension Composite \
     9>"$numfile" 8>&- 7>&- </dev/null >"$log" 2>&1 &
   crv_xvfb_pid=$!
   for _ in $(seq 100); do

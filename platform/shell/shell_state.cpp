@@ -60,6 +60,9 @@ void PaintNavBar(HWND window) {
 
   wchar_t title[128] = L"Start";
   HWND active = GetForegroundWindow();
+  // A tool window (a soft-key bar) speaks for the program that owns it.
+  while (active && (GetWindowLongW(active, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) && GetWindow(active, GW_OWNER))
+    active = GetWindow(active, GW_OWNER);
   if (active && active != window) GetWindowTextW(active, title, 128);
   RECT text{x0 + 2 * s + Scaled(8), 0, bar.right - Scaled(70), bar.bottom};
   DrawTextW(dc, title, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);

@@ -242,6 +242,8 @@ void FrameWnd::SwitchToAlbum() {
   DestroyPictureView();
   UseMenuBar(IDR_FRAME);
   if (!albumView_) CreateAlbumView();
+  // Back from the media panel the album is empty: it shows "My Documents" again, as at start.
+  if (album_.Count() == 0) album_.AddPath(U(kMyDocuments), false, false);
   if (albumView_) albumView_->Refresh();
   ProcessReaderRegistry().AbortLoading();
 }
@@ -291,6 +293,8 @@ void FrameWnd::ClosePictureView() {
     albumView_->Refresh();
   }
   SHDoneButton(window_, SHDB_HIDE);
+  // The keys come to the frame again (the picture view that had them is gone).
+  SetFocus(window_);
   TheViewSettings().SetView(kViewAlbum);
 }
 
