@@ -9,6 +9,7 @@
 #   device.sh stop                       end the programs, the Wine server and our X server
 #   device.sh shell CMD [ARGS...]        run CMD with the device's Wine environment
 #   device.sh probe ARGS...              look at the running device with crvprobe.exe
+#   device.sh key NAME...                press the device's keys (action, left, right, up, down)
 #   device.sh reset                      stop and remove the device
 #   device.sh status                     say what is there and what runs
 #
@@ -678,6 +679,24 @@ cmd_probe() {
   exec "$WINE" "$install_dir/crvprobe.exe" "$@" </dev/null
 }
 
+# key NAME...: presses the device's hardware keys on its screen, one after another: "action"
+# (the Action button, virtual key 13), "left", "right", "up", "down", or any X key name.
+cmd_key() {
+  [ $# -ge 1 ] || die "usage: device.sh key action|left|right|up|down|XKEY..."
+  need_tools xdotool
+  use_recorded_display || die "the device is not running (start it with 'tools/device.sh run')"
+  local desk k
+  desk=$(desktop_window)
+  [ -n "$desk" ] || die "the device screen is not there (start it with 'tools/device.sh run')"
+  for k in "$@"; do
+    case $k in
+      action) k=Return ;;
+      left | right | up | down) k=${k^} ;;
+    esac
+    xdotool key --window "$desk" "$k"
+  done
+}
+
 cmd_reset() {
   [ $# -eq 0 ] || die "usage: device.sh reset"
   lock
@@ -719,6 +738,7 @@ case $sub in
   stop) cmd_stop "$@" ;;
   shell) cmd_shell "$@" ;;
   probe) cmd_probe "$@" ;;
+  key) cmd_key "$@" ;;
   reset) cmd_reset "$@" ;;
   status) cmd_status "$@" ;;
   -h | --help | help) usage ;;

@@ -5,7 +5,8 @@
 #   2. the fuzz build (clang, libFuzzer with ASan/UBSan) and a short run of every fuzz target,
 #   3. the Windows build and its tests under Wine, in a throw-away session
 #      (Xvfb, fresh prefix, null-sink sound server),
-#   4. the emulated device: prepared, the player started in it, a screenshot checked.
+#   4. the emulated device: prepared, the player started in it, a screenshot checked; then the
+#      scenarios (tools/tests/scenario): the player driven by X input in throw-away devices.
 # Fails when any step or test fails.
 #
 # Environment: CRV_JOBS (parallel jobs), CRV_SYSROOT (a ready dependency sysroot),
@@ -59,5 +60,7 @@ fi
 if want device; then
   stamp "emulated device"
   CRV_BUILD_DIR=build/win bash tools/tests/device_test.sh
+  stamp "scenarios on the emulated device"
+  CRV_BUILD_DIR=build/win bash tools/tests/scenario/run.sh
 fi
 stamp "all tests passed"

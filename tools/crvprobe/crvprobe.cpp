@@ -4,6 +4,7 @@
 //   crvprobe [--desktop NAME] wait CLASS [TEXT [SECONDS]]
 //   crvprobe [--desktop NAME] wait-gone CLASS [SECONDS]
 //   crvprobe [--desktop NAME] send HWND|CLASS MESSAGE WPARAM LPARAM
+//   crvprobe [--desktop NAME] menu
 //   crvprobe reg KEY VALUE
 //
 // The window commands look at the Wine virtual desktop NAME (default "CRV", the device
@@ -19,20 +20,31 @@
 // (default 20 s) for a visible window of CLASS (with exactly TEXT unless TEXT is empty or "*")
 // and prints it; `wait-gone` waits until no visible window of CLASS is left. `send` posts
 // MESSAGE to HWND or to the first visible window of CLASS; numbers are decimal or 0x hex.
+// `menu` lists the items of the open popup menus (windows of class "#32768"), the oldest menu
+// first (index 0; a submenu comes after the menu it opened from), each as
+//
+//   menu: INDEX window: 0xHWND rect: L T R B items: N
+//   item: INDEX ITEM rect: L T R B grayed: 0|1 checked: 0|1 submenu: 0|1 text: "TEXT"
+//
+// with the item rectangles in screen coordinates and the texts with their "&" marks; a
+// separator has the text "". It needs crvprobe_hook.dll beside crvprobe.exe (menu_report.h).
 // `reg` prints `type:` and `value:` of a value under HKEY_LOCAL_MACHINE: a DWORD in decimal,
 // a string as it is (UTF-8), anything else as hex bytes.
 //
-// Exit status: 0 found / done, 1 nothing matched, timed out or no such value, 2 for a usage
-// error or a desktop that cannot be opened.
+// Exit status: 0 found / done, 1 nothing matched, timed out, no menu open or no such value, 2
+// for a usage error, a desktop that cannot be opened or a missing hook library.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "tools/crvprobe/menu_report.h"
 
 namespace {
 
@@ -41,6 +53,8 @@ constexpr int kDefaultWaitSeconds = 20;
 constexpr int kMaxTextChars = 1024;
 // Registry data beyond this is not a setting of ours: refuse it rather than allocate it.
 constexpr DWORD kMaxRegBytes = 64 * 1024;
+// A menu's thread answers at once unless it is stuck; then the probe says so rather than wait.
+constexpr UINT kMenuReplyMs = 5000;
 
 struct WindowInfo {
   HWND hwnd = nullptr;
@@ -61,6 +75,7 @@ int Usage() {
                "       crvprobe [--desktop NAME] wait CLASS [TEXT [SECONDS]]\n"
                "       crvprobe [--desktop NAME] wait-gone CLASS [SECONDS]\n"
                "       crvprobe [--desktop NAME] send HWND|CLASS MESSAGE WPARAM LPARAM\n"
+               "       crvprobe [--desktop NAME] menu\n"
                "       crvprobe reg KEY VALUE\n");
   return 2;
 }
@@ -295,6 +310,96 @@ int Send(int argc, wchar_t** argv) {
   return 0;
 }
 
+// The item report of one popup menu window, read by the hook library inside the menu's
+// process (see menu_report.h); false when the window did not answer.
+bool ReadMenu(HWND popup, HMODULE hookLibrary, HOOKPROC hookProc, UINT message, crvprobe::MenuReport* out) {
+  DWORD thread = GetWindowThreadProcessId(popup, nullptr);
+  if (!thread) return false;
+  wchar_t name[64];
+  crvprobe::MenuReportName(GetCurrentProcessId(), name, 64);
+  HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(crvprobe::MenuReport), name);
+  if (!mapping) return false;
+  bool read = false;
+  if (auto* report = static_cast<crvprobe::MenuReport*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(crvprobe::MenuReport)))) {
+    ZeroMemory(report, sizeof *report);
+    if (HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, hookProc, hookLibrary, thread)) {
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutW(popup, message, GetCurrentProcessId(), 0, SMTO_ABORTIFHUNG, kMenuReplyMs, &answer);
+      UnhookWindowsHookEx(hook);
+      if (InterlockedCompareExchange(&report->done, 0, 0) == 1) {
+        *out = *report;
+        read = true;
+      }
+    } else {
+      std::fprintf(stderr, "crvprobe: cannot hook the menu's thread (error %lu)\n", GetLastError());
+    }
+    UnmapViewOfFile(report);
+  }
+  CloseHandle(mapping);
+  return read;
+}
+
+std::string RectText(const RECT& r) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%ld %ld %ld %ld", r.left, r.top, r.right, r.bottom);
+  return text;
+}
+
+int Menu(int argc, wchar_t**) {
+  if (argc != 0) return Usage();
+  // Newer popups lie above the ones they opened from: reversed z-order is opening order.
+  std::vector<WindowInfo> popups;
+  for (const WindowInfo& w : AllWindows())
+    if (w.visible && SameClass(w, L"#32768")) popups.push_back(w);
+  std::reverse(popups.begin(), popups.end());
+  if (popups.empty()) {
+    std::fprintf(stderr, "crvprobe: no menu is open\n");
+    return 1;
+  }
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring library(path, n < MAX_PATH ? n : 0);
+  library = library.substr(0, library.find_last_of(L"\\/") + 1) + crvprobe::kMenuHookLibrary;
+  HMODULE hookLibrary = LoadLibraryW(library.c_str());
+  void* proc = hookLibrary ? reinterpret_cast<void*>(GetProcAddress(hookLibrary, crvprobe::kMenuHookProc)) : nullptr;
+  auto hookProc = reinterpret_cast<HOOKPROC>(proc);
+  UINT message = RegisterWindowMessageW(crvprobe::kMenuReportMessage);
+  if (!hookProc || !message) {
+    std::fprintf(stderr, "crvprobe: cannot load %s (error %lu)\n", Utf8(library).c_str(), GetLastError());
+    return 2;
+  }
+  crvprobe::MenuReport report;
+  int index = 0;
+  for (const WindowInfo& w : popups) {
+    // A menu that closed meanwhile is no longer open: leave it out.
+    if (!ReadMenu(w.hwnd, hookLibrary, hookProc, message, &report)) {
+      if (IsWindowVisible(w.hwnd)) std::fprintf(stderr, "crvprobe: the menu 0x%08lx did not answer\n",
+                                                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w.hwnd)));
+      continue;
+    }
+    char head[128];
+    std::snprintf(head, sizeof head, "menu: %d window: 0x%08lx rect: ", index,
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w.hwnd)));
+    Print(head + RectText(w.rect) + " items: " + std::to_string(report.total));
+    for (int i = 0; i < report.count; ++i) {
+      const crvprobe::MenuItemReport& item = report.items[i];
+      std::wstring text(item.text, wcsnlen(item.text, crvprobe::kMaxMenuText));
+      char flags[96];
+      std::snprintf(flags, sizeof flags, " grayed: %d checked: %d submenu: %d text: ", (item.state & MFS_GRAYED) ? 1 : 0,
+                    (item.state & MFS_CHECKED) ? 1 : 0, item.submenu ? 1 : 0);
+      Print("item: " + std::to_string(index) + " " + std::to_string(i) + " rect: " + RectText(item.rect) + flags +
+            Quoted(text));
+    }
+    ++index;
+  }
+  FreeLibrary(hookLibrary);
+  if (index == 0) {
+    std::fprintf(stderr, "crvprobe: no menu is open\n");
+    return 1;
+  }
+  return 0;
+}
+
 int Reg(int argc, wchar_t** argv) {
   if (argc != 2) return Usage();
   HKEY key;
@@ -360,6 +465,7 @@ int wmain(int argc, wchar_t** argv) {
   else if (command == L"wait") run = Wait;
   else if (command == L"wait-gone") run = WaitGone;
   else if (command == L"send") run = Send;
+  else if (command == L"menu") run = Menu;
   else return Usage();
   if (!EnterDesktop(desktop)) return 2;
   return run(rest, args);

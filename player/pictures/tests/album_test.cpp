@@ -5,12 +5,11 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 #include "player/base/bytes.h"
 #include "player/base/device_fs.h"
+#include "player/base/tests/temp_folder.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/picture_sources.h"
@@ -24,47 +23,9 @@ using namespace crv;
 namespace {
 
 // A temporary folder, given as a device path with backslashes.
-class AlbumFolder {
+class AlbumFolder : public testing_support::TempFolder {
  public:
-  AlbumFolder() {
-    namespace fs = std::filesystem;
-    std::random_device rd;
-    std::error_code ec;
-    do native_ = fs::temp_directory_path() / ("crv-album-test-" + std::to_string(rd()));
-    while (!fs::create_directory(native_, ec));
-  }
-  ~AlbumFolder() {
-    std::error_code ec;
-    std::filesystem::permissions(native_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(native_, ec);
-  }
-  // The folder itself (without a trailing backslash), or a path inside it.
-  u16 Path(const u16& relative = u16()) const {
-    u16 p = native_.u16string() + (relative.empty() ? u"" : u"\\" + relative);
-    for (auto& c : p)
-      if (c == u'/') c = u'\\';
-    return p;
-  }
-  std::filesystem::path Native(const u16& relative) const {
-    u16 r(relative);
-    for (auto& c : r)
-      if (c == u'\\') c = u'/';
-    return native_ / r;
-  }
-  u16 Write(const u16& relative, const std::vector<uint8_t>& bytes) const {
-    std::filesystem::create_directories(Native(relative).parent_path());
-    std::ofstream out(Native(relative), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return Path(relative);
-  }
-  std::vector<uint8_t> Read(const u16& relative) const {
-    std::ifstream in(Native(relative), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  bool Exists(const u16& relative) const { return std::filesystem::exists(Native(relative)); }
-
- private:
-  std::filesystem::path native_;
+  AlbumFolder() : TempFolder("crv-album-test") {}
 };
 
 // A binary PPM picture (a format the player reads) of width x height.

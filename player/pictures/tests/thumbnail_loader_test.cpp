@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
+#include "player/base/tests/temp_folder.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/source_state.h"
 #include "player/pictures/formats/picture_sources.h"
@@ -16,38 +15,19 @@ using namespace crv;
 
 namespace {
 
-// A temporary folder, given to the album as a device path with backslashes.
-class PictureFolder {
+// A temporary folder, given to the album as a device path with backslashes; Native turns the
+// album's device paths back into the native ones the loader opens.
+class PictureFolder : public testing_support::TempFolder {
  public:
-  PictureFolder() {
-    namespace fs = std::filesystem;
-    std::random_device rd;
-    std::error_code ec;
-    do native_ = fs::temp_directory_path() / ("crv-thumbnail-test-" + std::to_string(rd()));
-    while (!fs::create_directory(native_, ec));
-  }
-  ~PictureFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(native_, ec);
-  }
-  u16 Path() const { return Device(native_.u16string()); }
+  PictureFolder() : TempFolder("crv-thumbnail-test") {}
   void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream out(native_ / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  static u16 Device(u16 path) {
-    for (auto& c : path)
-      if (c == u'/') c = u'\\';
-    return path;
+    TempFolder::Write(FromUtf8(name), bytes);
   }
   static u16 Native(u16 path) {
     for (auto& c : path)
       if (c == u'\\') c = u'/';
     return path;
   }
-
- private:
-  std::filesystem::path native_;
 };
 
 // A binary PPM whose channel values are not multiples of 16.

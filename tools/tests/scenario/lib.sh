@@ -433,3 +433,134 @@ cell_filled() {
   read -r unlike total _ <<<"$stats"
   [ "$total" -gt 0 ] && [ $((unlike * 100)) -ge $((total * 15)) ]
 }
+
+# --- popup menus --------------------------------------------------------------------------
+# crvprobe menu lists the open popup menus, the oldest first (index 0; a submenu comes after
+# the menu it opened from), one line per item with its screen rectangle, state and text.
+crv_popup_class='#32768'
+
+# menu_open: whether a popup menu shows.
+menu_open() { probe windows "$crv_popup_class" 2>/dev/null | grep -q ' visible: 1 '; }
+
+# menu_list: the open menus' item lines into m_lines and the newest menu's index into m_newest;
+# returns 1 when no menu is open.
+menu_list() {
+  local out
+  m_lines=() m_newest=-1
+  out=$(probe menu 2>>"$scn_home/probe.log") || return 1
+  mapfile -t m_lines < <(grep '^item: ' <<<"$out")
+  m_newest=$(awk '/^menu: / {n = $2} END {print n + 0}' <<<"$out")
+}
+
+# menu_plain TEXT: a menu text as crvprobe quotes it, unescaped and without its "&" marks
+# ("&&" is a plain "&").
+menu_plain() {
+  local t=$1
+  t=${t//\\\"/\"}
+  t=${t//\\\\/\\}
+  t=${t//&&/$'\1'}
+  t=${t//&/}
+  t=${t//$'\1'/"&"}
+  echo "$t"
+}
+
+# menu_find TEXT [MENU]: the item of TEXT (compared without "&" marks) in menu MENU, or in the
+# newest menu that has one, from m_lines (menu_list) into mi_menu, mi_x mi_y (its centre),
+# mi_grayed, mi_checked, mi_submenu; returns 1 when there is none.
+menu_find() {
+  local i line plain n='(-?[0-9]+)' re
+  re="^item: ([0-9]+) ([0-9]+) rect: $n $n $n $n grayed: ([01]) checked: ([01]) submenu: ([01]) text: \"(.*)\"\$"
+  for ((i = ${#m_lines[@]} - 1; i >= 0; i--)); do
+    line=${m_lines[i]}
+    [[ $line =~ $re ]] || fail "crvprobe printed an unexpected menu line: $line"
+    [ -z "${2:-}" ] || [ "${BASH_REMATCH[1]}" = "$2" ] || continue
+    plain=$(menu_plain "${BASH_REMATCH[10]}")
+    [ "$plain" = "$1" ] || continue
+    mi_menu=${BASH_REMATCH[1]}
+    mi_x=$(((BASH_REMATCH[3] + BASH_REMATCH[5]) / 2)) mi_y=$(((BASH_REMATCH[4] + BASH_REMATCH[6]) / 2))
+    mi_grayed=${BASH_REMATCH[7]} mi_checked=${BASH_REMATCH[8]} mi_submenu=${BASH_REMATCH[9]}
+    # The same text further up in an older menu is not the one shown on top.
+    return 0
+  done
+  return 1
+}
+
+# menu_texts [MENU]: the plain texts of menu MENU (default the newest), "|"-separated, for
+# messages.
+menu_texts() {
+  local line out='' menu=${1:-$m_newest}
+  for line in "${m_lines[@]}"; do
+    [[ $line =~ ^item:\ $menu\ .*text:\ \"(.*)\"$ ]] || continue
+    out+="${out:+|}$(menu_plain "${BASH_REMATCH[1]}")"
+  done
+  echo "$out"
+}
+
+# menu_newer_than LEVEL: menu_list, and a menu newer than LEVEL is open.
+menu_newer_than() { menu_list && [ "$m_newest" -gt "$1" ]; }
+
+# open_menu: taps the right soft key and waits for its popup menu.
+open_menu() {
+  soft_key right
+  probe wait "$crv_popup_class" '' 10 >/dev/null 2>>"$scn_home/probe.log" ||
+    fail "no menu opened from the right soft key after 10 s"
+}
+
+# tap_menu TEXT...: taps the item TEXT (without its "&" marks) of the newest open menu; when it
+# opens a submenu, waits for that and goes on there with the next TEXT. A command item must
+# come last: then waits until the menus have closed. A grayed item fails. The last submenu
+# stays open (for menu_state; close_menus closes it).
+tap_menu() {
+  local level=-1 text path='' left=$#
+  for text in "$@"; do
+    left=$((left - 1))
+    within 10 menu_newer_than "$level" ||
+      fail "no menu${path:+ opened from \"$path\"} after 10 s"
+    menu_find "$text" "$m_newest" ||
+      fail "the menu${path:+ \"$path\"} has no item \"$text\" (it has: $(menu_texts))"
+    path+="${path:+ > }$text"
+    [ "$mi_grayed" = 0 ] || fail "the menu item \"$path\" is grayed"
+    level=$m_newest
+    if [ "$mi_submenu" = 1 ]; then
+      # The pointer on the item opens its submenu at once, and on a narrow screen the submenu
+      # covers the item: a press there would land on the submenu's first item. So point at the
+      # item, and tap it only when that did not open the submenu.
+      xdo mousemove --window "$desk" "$mi_x" "$mi_y"
+      settle
+      within 3 menu_newer_than "$level" || tap "$mi_x" "$mi_y"
+    else
+      [ "$left" -eq 0 ] || fail "the menu item \"$path\" is a command, but more items follow it"
+      tap "$mi_x" "$mi_y"
+      wait_gone "$crv_popup_class" 10
+    fi
+  done
+}
+
+# menu_state TEXT: prints "GRAYED CHECKED" (each 0 or 1) of the item TEXT of the newest open
+# menu that has it.
+menu_state() {
+  menu_list || fail "menu_state \"$1\": no menu is open"
+  menu_find "$1" || fail "no open menu has an item \"$1\" (the newest has: $(menu_texts))"
+  echo "$mi_grayed $mi_checked"
+}
+
+# expect_menu_state TEXT GRAYED CHECKED
+expect_menu_state() {
+  local state
+  state=$(menu_state "$1")
+  [ "$state" = "$2 $3" ] || fail "the menu item \"$1\" is (grayed checked) $state, not $2 $3"
+}
+
+# close_menus: closes every open menu: Escape closes one level; a tap on the navigation bar's
+# title (which does nothing) closes what is left.
+close_menus() {
+  local i l t r b
+  for ((i = 0; i < 4; i++)); do
+    menu_open || return 0
+    key Escape
+  done
+  look "$crv_navbar_class"
+  read -r l t r b <<<"$w_rect"
+  tap $((l + (r - l) / 4)) $(((t + b) / 2))
+  if menu_open; then fail "the menus do not close"; fi
+}
