@@ -537,7 +537,7 @@ run_wait_for_window() {
 cmd_run() {
   local shape='' program=CRV.exe wait=0 args=() desk='' dev_args=() a w h dpi
   run_parse_args "$@"
-  need_tools xdotool xwininfo xdpyinfo xwd convert ffmpeg
+  need_tools xdotool xwininfo xdpyinfo import convert ffmpeg
   run_update_build
   lock
   [ -n "$shape" ] || shape=$(current_shape)
@@ -571,7 +571,7 @@ cmd_run() {
 cmd_screenshot() {
   local file=${1:-device-screenshot.png}
   [ $# -le 1 ] || die "usage: device.sh screenshot [FILE.png]"
-  need_tools xwd convert xdotool xwininfo
+  need_tools import convert xdotool xwininfo
   use_recorded_display || die "the device is not running (start it with 'tools/device.sh run')"
   local desk
   desk=$(desktop_window)
@@ -590,12 +590,12 @@ cmd_screenshot() {
   case $file in /*) ;; *) file=$PWD/$file ;; esac
   mkdir -p "$(dirname "$file")"
   local tmp=$file.tmp.$$
-  if ! xwd -silent -id "$desk" >"$tmp.xwd" ||
-      ! convert "xwd:$tmp.xwd" -crop "${w}x${h}+0+0" +repage "png:$tmp"; then
-    rm -f "$tmp" "$tmp.xwd"
+  # What the X server shows in the screen's area (import reads the screen; xwd on the desktop
+  # window alone would miss popups such as menus over the picture view).
+  if ! import -silent -window "$desk" -crop "${w}x${h}+0+0" +repage "png:$tmp" 2>/dev/null; then
+    rm -f "$tmp"
     die "taking the screenshot failed"
   fi
-  rm -f "$tmp.xwd"
   mv -f "$tmp" "$file"
   echo "$file"
 }

@@ -117,7 +117,7 @@ void FrameWnd::CloseCommand() {
     ClosePictureView();
   } else if (view == kViewPictureTransient) {
     if (pictureView_) SendMessageW(pictureView_->Handle(), WM_COMMAND, ID_LEAVE_PICTURE_MODE, 0);
-    TheViewSettings().SetView(kViewPicture);
+    SetView(kViewPicture);
   }
 }
 

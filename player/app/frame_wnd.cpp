@@ -115,10 +115,10 @@ void FrameWnd::ChooseStartView(FileKind handedOver) {
   if (handedOver == kKindMedia) view = kViewMediaPanel;
   else if (handedOver == kKindPicture) view = kViewAlbum;
   if (view == kViewAlbum) {
-    TheViewSettings().SetView(kViewAlbum);
+    SetView(kViewAlbum);
     CreateAlbumView();
   } else {
-    TheViewSettings().SetView(kViewMediaPanel);
+    SetView(kViewMediaPanel);
     ShowMediaPanel();
   }
 }
@@ -133,6 +133,15 @@ void FrameWnd::FillStartAlbum(FileKind handedOver) {
 }
 
 // ---- Views ---------------------------------------------------------------------------------
+
+// The process-wide view; the built-in reader follows it (videos for the media panel,
+// pictures for the others).
+void FrameWnd::SetView(uint32_t view) {
+  ViewSettings& settings = TheViewSettings();
+  const uint32_t loadMedia = settings.LoadMedia();
+  settings.SetView(view);
+  if (settings.LoadMedia() != loadMedia) ChangeMediaMode(settings.LoadMedia() == 1);
+}
 
 // The soft-key bar of a view; the album's carries the "Recent files" submenu.
 void FrameWnd::UseMenuBar(UINT id) {
@@ -230,14 +239,14 @@ void FrameWnd::SwitchToMedia() {
   DestroyAlbumView();
   ShowMediaPanel();
   SetForegroundWindow(window_);
-  TheViewSettings().SetView(kViewMediaPanel);
+  SetView(kViewMediaPanel);
   ProcessReaderRegistry().AbortLoading();
 }
 
 // "Image Album": the panel goes, the album view comes back with its soft keys.
 void FrameWnd::SwitchToAlbum() {
   if (TheViewSettings().View() == kViewAlbum) return;
-  TheViewSettings().SetView(kViewAlbum);
+  SetView(kViewAlbum);
   DestroyMediaPanel();
   DestroyPictureView();
   UseMenuBar(IDR_FRAME);
@@ -280,7 +289,7 @@ void FrameWnd::OpenPictureView() {
   SHDoneButton(window_, SHDB_SHOW);
   ShowWindow(pictureView_->Handle(), SW_SHOW);
   SetFocus(window_);
-  TheViewSettings().SetView(kViewPicture);
+  SetView(kViewPicture);
   SetCursor(old);
 }
 
@@ -295,7 +304,7 @@ void FrameWnd::ClosePictureView() {
   SHDoneButton(window_, SHDB_HIDE);
   // The keys come to the frame again (the picture view that had them is gone).
   SetFocus(window_);
-  TheViewSettings().SetView(kViewAlbum);
+  SetView(kViewAlbum);
 }
 
 // ---- Messages ------------------------------------------------------------------------------

@@ -54,6 +54,7 @@ class FrameWnd : public ApiFrameWnd {
   // Start-up and views (frame_wnd.cpp).
   void ChooseStartView(FileKind handedOver);
   void FillStartAlbum(FileKind handedOver);
+  void SetView(uint32_t view);
   void UseMenuBar(UINT id);
   void AttachRecentToMenuBar();
   RECT ViewArea() const;

@@ -4,10 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "player/base/api_helpers.h"
 #include "player/base/win16.h"
 #include "player/pictures/reorder_thumb_dlg.h"
+#include "player/pictures/thumbnail_loader.h"
 #include "player/resources/resource_ids.h"
 
 namespace crv {
@@ -482,7 +484,7 @@ void AlbumView::PaintCell(HDC dc, int32_t index, const AlbumItem& item) const {
     name.top = picture.bottom;
   }
   if (!item.Thumbnail().Empty()) {
-    PaintThumbnail(dc, item.Thumbnail(), picture);
+    PaintThumbnail(dc, item.Thumbnail(), item.Fixed().rotation, picture);
   } else if (item.LoadState() == kItemFailed) {
     RECT text = picture;
     InflateRect(&text, -2, -2);
@@ -506,10 +508,16 @@ void AlbumView::PaintCell(HDC dc, int32_t index, const AlbumItem& item) const {
   }
 }
 
-void AlbumView::PaintThumbnail(HDC dc, const AlbumThumbnail& thumbnail, const RECT& box) const {
+void AlbumView::PaintThumbnail(HDC dc, const AlbumThumbnail& thumbnail, int32_t rotation, const RECT& box) const {
   const RBitmapInfoHeader& info = *thumbnail.Info();
   if (!DrawableThumbnail(info)) return;
-  const LONG width = info.width, height = info.height < 0 ? -info.height : info.height;
+  // The cell shows the picture turned as the picture view shows it.
+  int32_t turnedWidth = info.width, turnedHeight = info.height;
+  std::vector<uint8_t> turned;
+  if (info.bitCount == 24 && info.height > 0)
+    turned = TurnedThumbnailPixels(thumbnail.Pixels(), turnedWidth, turnedHeight, rotation);
+  const LONG width = turned.empty() ? info.width : turnedWidth;
+  const LONG height = turned.empty() ? (info.height < 0 ? -info.height : info.height) : turnedHeight;
   const LONG boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
   if (boxWidth < 1 || boxHeight < 1) return;
   // Centred; one made for larger cells (an album from another screen) is shrunk to fit.
@@ -528,9 +536,14 @@ void AlbumView::PaintThumbnail(HDC dc, const AlbumThumbnail& thumbnail, const RE
   std::memcpy(&header.bmiHeader, &info, sizeof(BITMAPINFOHEADER));
   header.bmiHeader.biClrUsed = 0;
   header.bmiHeader.biClrImportant = 0;
+  if (!turned.empty()) {
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = height;
+    header.bmiHeader.biSizeImage = static_cast<DWORD>(turned.size());
+  }
   SetStretchBltMode(dc, COLORONCOLOR);
   StretchDIBits(dc, box.left + (boxWidth - w) / 2, box.top + (boxHeight - h) / 2, w, h, 0, 0, width, height,
-                thumbnail.Pixels(), &header, DIB_RGB_COLORS, SRCCOPY);
+                turned.empty() ? thumbnail.Pixels() : turned.data(), &header, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void AlbumView::PaintText(HDC dc, const char16_t* text, const RECT& box, COLORREF colour, UINT format) const {

@@ -133,7 +133,7 @@ class AlbumView : public ApiWnd {
   void PaintBackground(HDC dc, const RECT& area) const;
   void PaintGridLines(HDC dc, const RECT& area) const;
   void PaintCell(HDC dc, int32_t index, const AlbumItem& item) const;
-  void PaintThumbnail(HDC dc, const AlbumThumbnail& thumbnail, const RECT& box) const;
+  void PaintThumbnail(HDC dc, const AlbumThumbnail& thumbnail, int32_t rotation, const RECT& box) const;
   void PaintText(HDC dc, const char16_t* text, const RECT& box, COLORREF colour, UINT format) const;
 
   PictureAlbum& album_;

@@ -151,3 +151,32 @@ int32_t ThumbnailLoader::FindItem(const AlbumItem* item) const {
 }
 
 }  // namespace crv
+
+namespace crv {
+
+std::vector<uint8_t> TurnedThumbnailPixels(const uint8_t* pixels, int32_t& width, int32_t& height, int32_t rotation) {
+  const int32_t turn = ((NormaliseRotation(rotation) % 360) + 360) % 360;
+  if (!pixels || width < 1 || height < 1 || turn == 0) return {};
+  const int32_t w = width, h = height;
+  const int32_t outW = turn == 180 ? w : h, outH = turn == 180 ? h : w;
+  const size_t inRow = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+  const size_t outRow = (static_cast<size_t>(outW) * 3 + 3) & ~size_t{3};
+  std::vector<uint8_t> out(outRow * static_cast<size_t>(outH), 0);
+  // Positions below are counted from the top row down; rows are stored bottom-up.
+  for (int32_t y = 0; y < outH; ++y) {
+    uint8_t* to = out.data() + static_cast<size_t>(outH - 1 - y) * outRow;
+    for (int32_t x = 0; x < outW; ++x) {
+      int32_t sx = x, sy = y;
+      if (turn == 90) sx = y, sy = h - 1 - x;             // the bottom-left pixel lands top-left
+      else if (turn == 180) sx = w - 1 - x, sy = h - 1 - y;
+      else if (turn == 270) sx = w - 1 - y, sy = x;       // the top-right pixel lands top-left
+      const uint8_t* from = pixels + static_cast<size_t>(h - 1 - sy) * inRow + static_cast<size_t>(sx) * 3;
+      to[x * 3] = from[0], to[x * 3 + 1] = from[1], to[x * 3 + 2] = from[2];
+    }
+  }
+  width = outW;
+  height = outH;
+  return out;
+}
+
+}  // namespace crv

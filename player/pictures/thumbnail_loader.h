@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <vector>
 #include "player/base/text16.h"
 #include "player/pictures/image_holder.h"
 #include "player/pictures/picture_album.h"
@@ -105,5 +106,16 @@ class ThumbnailLoader {
   int32_t next_ = 0;  // under the album's lock
   PathMapper pathMapper_;
 };
+
+}  // namespace crv
+
+namespace crv {
+
+// A 24-bit thumbnail's pixels (bottom-up rows padded to 4 bytes, as the album keeps them)
+// turned by `rotation` degrees the way the screen renderer turns pictures (a positive quarter
+// turn is clockwise), so that a cell shows the picture as the picture view does. The turned
+// picture's width and height come back in `width` and `height`; an unturned or not 24-bit
+// picture gives an empty result.
+std::vector<uint8_t> TurnedThumbnailPixels(const uint8_t* pixels, int32_t& width, int32_t& height, int32_t rotation);
 
 }  // namespace crv

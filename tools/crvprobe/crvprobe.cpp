@@ -5,6 +5,7 @@
 //   crvprobe [--desktop NAME] wait-gone CLASS [SECONDS]
 //   crvprobe [--desktop NAME] send HWND|CLASS MESSAGE WPARAM LPARAM
 //   crvprobe [--desktop NAME] menu
+//   crvprobe [--desktop NAME] focus
 //   crvprobe reg KEY VALUE
 //
 // The window commands look at the Wine virtual desktop NAME (default "CRV", the device
@@ -28,6 +29,8 @@
 //
 // with the item rectangles in screen coordinates and the texts with their "&" marks; a
 // separator has the text "". It needs crvprobe_hook.dll beside crvprobe.exe (menu_report.h).
+// `focus` prints where the keys go: the foreground window and, in its thread, the active and
+// the focus window ("foreground: 0xHWND active: 0xHWND focus: 0xHWND"; 0 for none).
 // `reg` prints `type:` and `value:` of a value under HKEY_LOCAL_MACHINE: a DWORD in decimal,
 // a string as it is (UTF-8), anything else as hex bytes.
 //
@@ -76,6 +79,7 @@ int Usage() {
                "       crvprobe [--desktop NAME] wait-gone CLASS [SECONDS]\n"
                "       crvprobe [--desktop NAME] send HWND|CLASS MESSAGE WPARAM LPARAM\n"
                "       crvprobe [--desktop NAME] menu\n"
+               "       crvprobe [--desktop NAME] focus\n"
                "       crvprobe reg KEY VALUE\n");
   return 2;
 }
@@ -400,6 +404,21 @@ int Menu(int argc, wchar_t**) {
   return 0;
 }
 
+int Focus(int argc, wchar_t**) {
+  if (argc != 0) return Usage();
+  HWND foreground = GetForegroundWindow();
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (foreground) GetGUIThreadInfo(GetWindowThreadProcessId(foreground, nullptr), &info);
+  char line[128];
+  std::snprintf(line, sizeof line, "foreground: 0x%08lx active: 0x%08lx focus: 0x%08lx",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(foreground)),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(info.hwndActive)),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(info.hwndFocus)));
+  Print(line);
+  return 0;
+}
+
 int Reg(int argc, wchar_t** argv) {
   if (argc != 2) return Usage();
   HKEY key;
@@ -466,6 +485,7 @@ int wmain(int argc, wchar_t** argv) {
   else if (command == L"wait-gone") run = WaitGone;
   else if (command == L"send") run = Send;
   else if (command == L"menu") run = Menu;
+  else if (command == L"focus") run = Focus;
   else return Usage();
   if (!EnterDesktop(desktop)) return 2;
   return run(rest, args);

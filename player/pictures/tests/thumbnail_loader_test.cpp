@@ -281,3 +281,46 @@ TEST_F(ThumbnailLoaderTest, TheDisplayOptimisationReducesBeforeFitting) {
   EXPECT_FALSE(reduced(*album_.Item(0)));
   EXPECT_TRUE(reduced(*album_.Item(1)));
 }
+
+// A thumbnail turns as the picture view turns its picture: 90 puts the bottom-left pixel at
+// the top-left, 270 the top-right one, 180 the bottom-right one; sides swap for quarter turns
+// and rows stay padded to 4 bytes.
+TEST(TurnedThumbnail, CornersGoWhereTheRendererTakesThem) {
+  // 3 x 2, bottom-up rows of 12 bytes (9 + 3 padding); each pixel's blue byte names it:
+  // top row 1 2 3, bottom row 4 5 6.
+  const int32_t w = 3, h = 2;
+  std::vector<uint8_t> pixels(12 * 2, 0xEE);
+  const uint8_t names[2][3] = {{1, 2, 3}, {4, 5, 6}};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = pixels.data() + (h - 1 - y) * 12 + x * 3;
+      p[0] = names[y][x], p[1] = 0, p[2] = 0;
+    }
+  // The turned picture's pixel at (x, y) from the top, by its name.
+  auto at = [](const std::vector<uint8_t>& out, int32_t width, int32_t height, int x, int y) {
+    const size_t row = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    return out[(height - 1 - y) * row + x * 3];
+  };
+  struct Case {
+    int32_t rotation;
+    int32_t width, height;
+    uint8_t topLeft, topRight, bottomLeft, bottomRight;
+  };
+  for (const Case& c : {Case{90, 2, 3, 4, 1, 6, 3}, Case{-270, 2, 3, 4, 1, 6, 3}, Case{180, 3, 2, 6, 4, 3, 1},
+                        Case{270, 2, 3, 3, 6, 1, 4}, Case{-90, 2, 3, 3, 6, 1, 4}}) {
+    SCOPED_TRACE(c.rotation);
+    int32_t width = w, height = h;
+    const std::vector<uint8_t> out = TurnedThumbnailPixels(pixels.data(), width, height, c.rotation);
+    ASSERT_EQ(c.width, width);
+    ASSERT_EQ(c.height, height);
+    ASSERT_EQ(((static_cast<size_t>(width) * 3 + 3) & ~size_t{3}) * height, out.size());
+    EXPECT_EQ(c.topLeft, at(out, width, height, 0, 0));
+    EXPECT_EQ(c.topRight, at(out, width, height, width - 1, 0));
+    EXPECT_EQ(c.bottomLeft, at(out, width, height, 0, height - 1));
+    EXPECT_EQ(c.bottomRight, at(out, width, height, width - 1, height - 1));
+  }
+  int32_t width = w, height = h;
+  EXPECT_TRUE(TurnedThumbnailPixels(pixels.data(), width, height, 0).empty());
+  EXPECT_TRUE(TurnedThumbnailPixels(pixels.data(), width, height, 360).empty());
+  EXPECT_EQ(3, width) << "an unturned thumbnail keeps its size";
+}

@@ -137,7 +137,7 @@ start_player() {
 # and s_dpi.
 find_screen() {
   local status deadline=$((SECONDS + 10))
-  desk=''
+  desk='' s_touched=0
   while [ -z "$desk" ]; do
     status=$("$device_sh" status 2>/dev/null || true)
     desk=$(sed -n 's/^screen: *window \(0x[0-9a-f]*\).*/\1/p' <<<"$status")
@@ -242,15 +242,31 @@ settle() { sleep 0.4; }
 
 xdo() { xdotool "$@" >/dev/null 2>&1 || fail "xdotool $* failed"; }
 
+# Whether the stylus has touched the screen yet (see first_touch).
+s_touched=0
+
 # tap X Y: a stylus tap.
 tap() {
   xdo mousemove --window "$desk" "$1" "$2" sleep 0.1 click 1
+  s_touched=1
   settle
+}
+
+# first_touch: Wine's virtual desktop passes keys on to the programs only once the screen has
+# been clicked (its own focus state is right before that, the keys just go nowhere), so before
+# the first key a tap on the navigation bar's title, where a tap does nothing.
+first_touch() {
+  [ "$s_touched" = 0 ] || return 0
+  local l t r b
+  look "$crv_navbar_class"
+  read -r l t r b <<<"$w_rect"
+  tap $((l + (r - l) / 4)) $(((t + b) / 2))
 }
 
 # hold X Y MS: the stylus pressed for MS milliseconds (tap-and-hold).
 hold() {
   xdo mousemove --window "$desk" "$1" "$2" sleep 0.1 mousedown 1 sleep "$(awk -v ms="$3" 'BEGIN{print ms / 1000}')" mouseup 1
+  s_touched=1
   settle
 }
 
@@ -264,14 +280,24 @@ drag() {
   done
   args+=(sleep 0.1 mouseup 1)
   xdo "${args[@]}"
+  s_touched=1
   settle
 }
 
 # key NAME...: keys pressed on the device (xdotool names: Return, Right, Escape, ctrl+c).
 key() {
+  first_touch
   # Keys go to the X window with the focus: the device screen's.
   xdotool windowfocus "$desk" >/dev/null 2>&1 || true
   xdo key --delay 80 "$@"
+  settle
+}
+
+# type_text TEXT: types TEXT on the device's keyboard (into the control with the focus).
+type_text() {
+  first_touch
+  xdotool windowfocus "$desk" >/dev/null 2>&1 || true
+  xdo type --delay 60 -- "$1"
   settle
 }
 
@@ -351,6 +377,14 @@ picture_colour() {
   local rgb
   rgb=$(convert "$1[0]" -alpha off -scale '1x1!' -depth 8 rgb:- | od -An -v -tu1) ||
     fail "reading the picture $1 failed"
+  echo "$rgb" | awk '{print $1, $2, $3}'
+}
+
+# area_colour FILE X Y W H: the mean colour of the rectangle, "R G B".
+area_colour() {
+  local rgb
+  rgb=$(convert "$1[${4}x${5}+${2}+${3}]" +repage -alpha off -scale '1x1!' -depth 8 rgb:- | od -An -v -tu1) ||
+    fail "reading ${4}x${5}+$2+$3 of $1 failed"
   echo "$rgb" | awk '{print $1, $2, $3}'
 }
 
@@ -563,4 +597,62 @@ close_menus() {
   read -r l t r b <<<"$w_rect"
   tap $((l + (r - l) / 4)) $(((t + b) / 2))
   if menu_open; then fail "the menus do not close"; fi
+}
+
+# --- the picture view ---------------------------------------------------------------------
+# picture_box FILE X Y W H: where the picture lies in the view whose client area is the
+# rectangle: the bounding box of what is not the view's black background in the screenshot
+# FILE, into pb_l pb_t pb_r pb_b (screen pixels, right and bottom exclusive) and pb_w pb_h;
+# returns 1 when the view shows only background.
+picture_box() {
+  local trim
+  # A black frame around the crop: the box is then found even when the picture fills the view.
+  trim=$(convert "$1[${4}x${5}+${2}+${3}]" +repage -bordercolor black -border 1 -fuzz 12% -format '%@' info:) ||
+    fail "reading the picture view of $1 failed"
+  [[ $trim =~ ^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$ ]] || return 1
+  pb_w=${BASH_REMATCH[1]} pb_h=${BASH_REMATCH[2]}
+  [ "$pb_w" -gt 1 ] && [ "$pb_h" -gt 1 ] || return 1
+  pb_l=$(($2 + BASH_REMATCH[3] - 1)) pb_t=$(($3 + BASH_REMATCH[4] - 1))
+  pb_r=$((pb_l + pb_w)) pb_b=$((pb_t + pb_h))
+}
+
+# The corners of a picture in clockwise order: 0 top left, 1 top right, 2 bottom right, 3
+# bottom left.
+corner_names=(top-left top-right bottom-right bottom-left)
+
+# corner_colours FILE X Y W H INSET: the mean colours of 3 x 3 pixels INSET pixels in from
+# each corner of the rectangle, in corner order, into cc[0..3].
+corner_colours() {
+  local f=$1 l=$2 t=$3 r=$(($2 + $4)) b=$(($3 + $5)) i=$6
+  cc=("$(area_colour "$f" $((l + i)) $((t + i)) 3 3)" "$(area_colour "$f" $((r - i - 3)) $((t + i)) 3 3)"
+    "$(area_colour "$f" $((r - i - 3)) $((b - i - 3)) 3 3)" "$(area_colour "$f" $((l + i)) $((b - i - 3)) 3 3)")
+}
+
+# nearest_colour "R G B" "R G B"...: the index of the colour nearest to the first (sum of
+# squared differences).
+nearest_colour() {
+  local want=$1
+  shift
+  printf '%s\n' "$@" | awk -v w="$want" '
+    BEGIN { split(w, a, " ") }
+    { d = ($1 - a[1]) ^ 2 + ($2 - a[2]) ^ 2 + ($3 - a[3]) ^ 2; if (NR == 1 || d < best) { best = d; n = NR - 1 } }
+    END { print n }'
+}
+
+# shown_corners SHOT PICTURE: which corner of the picture file PICTURE each corner of the
+# picture's box (picture_box) in SHOT shows, by nearest colour, into corners: "TL TR BR BL" as
+# corner numbers ("0 1 2 3" is the picture as it is, "3 0 1 2" turned a quarter clockwise);
+# corners_seen says what was sampled, for messages.
+shown_corners() {
+  local pw ph file_cc i
+  read -r pw ph < <(identify -format '%w %h\n' "$2[0]") || fail "reading the size of $2 failed"
+  corner_colours "$2" 0 0 "$pw" "$ph" 1
+  file_cc=("${cc[@]}")
+  corner_colours "$1" "$pb_l" "$pb_t" "$pb_w" "$pb_h" 2
+  corners='' corners_seen=''
+  for ((i = 0; i < 4; i++)); do
+    corners+="${corners:+ }$(nearest_colour "${cc[i]}" "${file_cc[@]}")"
+    corners_seen+="${corners_seen:+, }${corner_names[i]} ${cc[i]}"
+  done
+  corners_seen+=" (the picture's corners: ${file_cc[0]}, ${file_cc[1]}, ${file_cc[2]}, ${file_cc[3]})"
 }
