@@ -245,6 +245,10 @@ ensure_prefix() {
     crv_create_prefix "$logs/wineboot.log" && created=1
   fi
   [ "$created" = 1 ] || die "creating the Wine prefix failed"
+  # A new sample device opens the player on its picture album ("\My Documents"); the
+  # player's own first start, with nothing stored, would open the media panel.
+  setup_wine reg add 'HKEY_LOCAL_MACHINE\Software\Halvren\Corvane Cinema\Options' /v View /t REG_DWORD \
+    /d 0 /f 8>&- </dev/null >>"$logs/reg.log" 2>&1 || true
   # Let the server write the registry files before anything looks at them.
   timeout 30 "$WINESERVER" -w 8>&- || true
   rm -f "$prefix/.crv-logpixels"
@@ -688,12 +692,14 @@ cmd_key() {
   local desk k
   desk=$(desktop_window)
   [ -n "$desk" ] || die "the device screen is not there (start it with 'tools/device.sh run')"
+  # Real key presses (XTEST) into the screen with the focus: Wine ignores keys sent to a window.
+  xdotool windowfocus "$desk" >/dev/null 2>&1 || true
   for k in "$@"; do
     case $k in
       action) k=Return ;;
       left | right | up | down) k=${k^} ;;
     esac
-    xdotool key --window "$desk" "$k"
+    xdotool key --delay 80 "$k"
   done
 }
 
