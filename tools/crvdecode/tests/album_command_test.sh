@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The decode tool's album command end to end, over the seed albums of the album fuzz target:
+# The decode tool's album command end to end, over the hand-made albums beside this script:
 # the header, each item's joined path, rotation, thumbnail and attachment slots with the MD5
 # of the bytes stored in the file; refused and missing albums by their results and exit codes.
 #
-#   album_command_test.sh ALBUM-FOLDER COMMAND...   (the seeds, then the tool)
+#   album_command_test.sh ALBUM-FOLDER COMMAND...   (the albums, then the tool)
 set -u
 seeds=$1
 shift
