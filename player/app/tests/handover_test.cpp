@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,13 +70,24 @@ DWORD WaitForExit(HANDLE process, DWORD ms = 30000) {
   return code;
 }
 
-std::wstring MakeFile(const wchar_t* name) {
+std::wstring MakeFile(const wchar_t* name, const std::vector<uint8_t>& bytes = {}) {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
   std::wstring path = std::wstring(folder) + name;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
   return path;
+}
+
+// A 1 x 1 24-bit BMP: a picture the player opens.
+std::vector<uint8_t> OnePixelBmp() {
+  std::vector<uint8_t> bmp = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0,
+                              1, 0, 24, 0};
+  bmp.resize(54, 0);
+  bmp.insert(bmp.end(), {10, 20, 30, 0});
+  return bmp;
 }
 
 // A stand-in for the running player: a window of the player's class that records the
@@ -184,6 +196,8 @@ BOOL CALLBACK FindMenuBar(HWND window, LPARAM param) {
 
 }  // namespace
 
+// A stored View other than the album's starts the media panel; a picture handed over then
+// opens the album and shows the picture, which is the view stored at exit.
 TEST(HandOver, RealInstancesHandOverAndKeepTheViewRule) {
   ASSERT_EQ(FindWindowW(kFrameClass, nullptr), nullptr);
   SetDword(L"View", 3);
@@ -202,16 +216,20 @@ TEST(HandOver, RealInstancesHandOverAndKeepTheViewRule) {
   EXPECT_EQ(bar.bottom, screen.bottom) << "along the bottom of the screen";
 
   // A desktop shell quotes a path with spaces; the quotes are not part of the name.
-  std::wstring jpg = MakeFile(L"second picture.jpg");
-  EXPECT_EQ(WaitForExit(StartPlayer(L"\"" + jpg + L"\"")), 0u);
+  std::wstring picture = MakeFile(L"second picture.bmp", OnePixelBmp());
+  EXPECT_EQ(WaitForExit(StartPlayer(L"\"" + picture + L"\"")), 0u);
   DWORD end = GetTickCount() + 10000;
   while (GetDword(L"ExtType") != 0 && static_cast<LONG>(end - GetTickCount()) > 0) Pump(100);
   EXPECT_EQ(GetDword(L"ExtType"), 0u) << "the running frame consumed the hand-over";
-  EXPECT_EQ(GetString(L"FileName"), jpg);
+  EXPECT_EQ(GetString(L"FileName"), picture);
+  end = GetTickCount() + 10000;
+  while (!FindWindowExW(frame, nullptr, L"HALVREN_PICTURE_VIEW", nullptr) && static_cast<LONG>(end - GetTickCount()) > 0)
+    Pump(100);
+  EXPECT_NE(FindWindowExW(frame, nullptr, L"HALVREN_PICTURE_VIEW", nullptr), nullptr) << "the picture shows";
 
   PostMessageW(frame, WM_COMMAND, 32791, 0);  // "Exit"
   EXPECT_EQ(WaitForExit(first), 0u);
-  EXPECT_EQ(GetDword(L"View"), 3u);
+  EXPECT_EQ(GetDword(L"View"), 1u) << "the picture view";
   EXPECT_EQ(GetDword(L"LoadMedia"), 0u);
 
   SetDword(L"View", 7);
