@@ -8,18 +8,7 @@ set -u
 seeds=$1
 shift
 tool=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-field() { tr -d '\r' <"$1" | sed -n "s/^$2: //p"; }
-expect_field() {  # file key value
-  local got
-  got=$(field "$1" "$2")
-  [ "$got" = "$3" ] || fail "$1: $2 is '$got', expected '$3'"
-}
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/checks.sh"
 # album file, expected exit status
 run() {
   "${tool[@]}" album "$1" >out.txt

@@ -5,13 +5,7 @@
 #   crvdecode_test.sh COMMAND...     (the tool, e.g. build/native/bin/crvdecode)
 set -u
 tool=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-field() { tr -d '\r' <"$1" | sed -n "s/^$2: //p"; }
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/checks.sh"
 ffmpeg_q() { ffmpeg -v error -y "$@" </dev/null; }
 
 # A movie decoded by the tool and by ffmpeg: the frames must be the same bytes.

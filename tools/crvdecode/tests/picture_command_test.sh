@@ -6,18 +6,7 @@
 #   picture_command_test.sh COMMAND...     (the tool, e.g. build/native/bin/crvdecode)
 set -u
 tool=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-field() { tr -d '\r' <"$1" | sed -n "s/^$2: //p"; }
-expect_field() {  # file key value
-  local got
-  got=$(field "$1" "$2")
-  [ "$got" = "$3" ] || fail "$1: $2 is '$got', expected '$3'"
-}
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/checks.sh"
 
 # FILE REFERENCE [TOOL-ARGS...]: the tool's pixels against ImageMagick's decoding of REFERENCE.
 same_picture() {
