@@ -20,8 +20,9 @@ LAYERS = [
     ["player/resources"],  # resource ids and the resource scripts: every window uses them
     ["player/media"],
     ["player/pictures"],
+    ["player/library"],
     ["player/playback"],
-    ["player/library", "player/share"],
+    ["player/share"],
     ["player/app"],
     ["codecs", "converter", "tools"],
 ]

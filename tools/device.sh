@@ -272,13 +272,17 @@ ensure_folders() {
 # takes the dpi from HKCU\Control Panel\Desktop "LogPixels" first and from the hardware
 # profile's font key when that is absent; both are written so they never disagree. The value
 # is read when a program starts, so a running device shows the new dpi after a restart.
+# The same file sets Wine's Direct3D renderer to GDI: with the OpenGL one, a DirectDraw primary
+# surface on a window of the virtual desktop turns that window black (the video view's frames
+# and its painted poster alike).
 ensure_shape() {
   local shape=$1 dpi
   read -r _ _ dpi <<<"$(shape_geometry "$shape")"
   if [ "$(cat "$device/.crv-shape" 2>/dev/null || true)" != "$shape" ]; then
     echo "$shape" >"$device/.crv-shape"
   fi
-  if [ "$(cat "$prefix/.crv-logpixels" 2>/dev/null || true)" = "$dpi" ]; then
+  local stamp="$dpi gdi"
+  if [ "$(cat "$prefix/.crv-logpixels" 2>/dev/null || true)" = "$stamp" ]; then
     return 0
   fi
   local hex regfile=$prefix/drive_c/windows/temp/crv-device.reg
@@ -288,14 +292,15 @@ ensure_shape() {
     '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$hex" '' \
     '[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]' \
     "\"LogPixels\"=dword:$hex" '' \
-    '[HKEY_CURRENT_USER\Software\Wine\DllOverrides]' '"winemenubuilder.exe"=""' '' >"$regfile"
+    '[HKEY_CURRENT_USER\Software\Wine\DllOverrides]' '"winemenubuilder.exe"=""' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Direct3D]' '"renderer"="gdi"' '' >"$regfile"
   if ! setup_wine reg import 'C:\windows\temp\crv-device.reg' 8>&- </dev/null \
       >"$logs/reg.log" 2>&1; then
     cat "$logs/reg.log" >&2
     die "writing the dpi into the registry failed"
   fi
   rm -f "$regfile"
-  echo "$dpi" >"$prefix/.crv-logpixels"
+  echo "$stamp" >"$prefix/.crv-logpixels"
   say "screen $shape: $dpi dpi"
 }
 

@@ -34,9 +34,9 @@ BOOL FrameWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
 bool FrameWnd::RouteToViews(WPARAM wParam, LPARAM) {
   const UINT id = LOWORD(wParam);
   if (pictureView_ && pictureView_->IsWindowAlive() && pictureView_->ClaimCommand(id)) return true;
-  // The media panel's commands are its own; until the panel exists its slot takes none.
-  return mediaPanel_ && id >= kFirstMediaCommand && id <= kLastMediaCommand && id != ID_MEDIA_LIBRARY &&
-         id != ID_IMAGE_ALBUM && id != ID_OPEN_URL;
+  // The media panel's commands are its own.
+  return panel_ && panel_->IsWindowAlive() && id >= kFirstMediaCommand && id <= kLastMediaCommand &&
+         id != ID_MEDIA_LIBRARY && id != ID_IMAGE_ALBUM && id != ID_OPEN_URL && panel_->ClaimCommand(id);
 }
 
 // Commands of features that come with their own views and dialogs later (slide show, notes and
@@ -166,6 +166,7 @@ void FrameWnd::CheckMenu(HMENU menu) {
   const bool media = TheViewSettings().View() == kViewMediaPanel;
   CheckMenuRadioItem(menu, ID_MEDIA_LIBRARY, ID_IMAGE_ALBUM, media ? ID_MEDIA_LIBRARY : ID_IMAGE_ALBUM, MF_BYCOMMAND);
   if (!media && pictureView_ && pictureView_->IsWindowAlive()) pictureView_->CheckMenu(menu);
+  if (media && panel_ && panel_->IsWindowAlive()) panel_->OnInitMenuPopup(menu);
 }
 
 void FrameWnd::InitMenu(HMENU menu, int depth) {
@@ -184,6 +185,9 @@ void FrameWnd::InitMenu(HMENU menu, int depth) {
 int FrameWnd::GetCommandState(UINT id) {
   if (TheViewSettings().View() != kViewMediaPanel && pictureView_ && pictureView_->IsWindowAlive()) {
     const int state = pictureView_->GetCommandState(id);
+    if (state != -1) return state;
+  } else if (panel_ && panel_->IsWindowAlive()) {
+    const int state = panel_->GetCommandState(id);
     if (state != -1) return state;
   }
   return FrameCommandState(id);

@@ -8,7 +8,9 @@
 #include "player/base/win16.h"
 #include "player/pictures/album_view.h"
 #include "player/pictures/picture_view.h"
+#include "player/media/mpeg_source.h"
 #include "player/pictures/reader_registry.h"
+#include "player/playback/wmp_host.h"
 #include "player/resources/resource_ids.h"
 
 namespace crv {
@@ -64,20 +66,6 @@ HMENU FindSubmenu(HMENU menu, const wchar_t* text) {
   return nullptr;
 }
 
-const wchar_t kMediaSlotClass[] = L"HALVREN_MEDIA_SLOT";
-
-// The media panel's place until the panel itself exists: an empty child that paints the
-// frame's background.
-bool RegisterMediaSlot(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  if (GetClassInfoW(instance, kMediaSlotClass, &wc)) return true;
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = instance;
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-  wc.lpszClassName = kMediaSlotClass;
-  return RegisterClassW(&wc) != 0;
-}
-
 }  // namespace
 
 FrameWnd::FrameWnd(SettingsStore& store, const wchar_t* commandLine) : store_(store) {
@@ -94,6 +82,8 @@ FrameWnd::~FrameWnd() {
 
 LRESULT FrameWnd::OnCreate(CREATESTRUCTW* create) {
   DeleteTemporaryFiles();
+  // The hosted media control is made hidden at start; without it only the built-in engine plays.
+  wmp::CreateHost(instance_, window_);
   // The base creates the frame's soft-key bar, which is the album view's.
   const LRESULT result = ApiFrameWnd::OnCreate(create);
   if (result != 0) return result;
@@ -104,8 +94,8 @@ LRESULT FrameWnd::OnCreate(CREATESTRUCTW* create) {
   if (TheViewSettings().View() == kViewAlbum) FillStartAlbum(handedOver);
   recent_.Load(store_);
   AttachRecentToMenuBar();
-  if (handedOver == kKindMedia && mediaPanel_)
-    PostMessageW(mediaPanel_, kMsgPlayMediaFile, 0, reinterpret_cast<LPARAM>(options_.FileName));
+  if (handedOver == kKindMedia && MediaPanelWindow())
+    PostMessageW(MediaPanelWindow(), kMsgPlayMediaFile, 0, reinterpret_cast<LPARAM>(options_.FileName));
   return 0;
 }
 
@@ -176,7 +166,7 @@ void FrameWnd::LayOutView() {
   if (pictureView_ && pictureView_->IsWindowAlive() && IsWindowVisible(pictureView_->Handle()))
     MoveWindow(pictureView_->Handle(), area.left, area.top, w, h, TRUE);
   if (albumView_ && albumView_->IsWindowAlive()) MoveWindow(albumView_->Handle(), area.left, area.top, w, h, TRUE);
-  if (mediaPanel_) MoveWindow(mediaPanel_, area.left, area.top, w, h, TRUE);
+  if (HWND panel = MediaPanelWindow()) MoveWindow(panel, area.left, area.top, w, h, TRUE);
 }
 
 bool FrameWnd::CreateAlbumView() {
@@ -217,17 +207,51 @@ void FrameWnd::DestroyPictureView() {
 
 void FrameWnd::ShowMediaPanel() {
   DestroyMediaPanel();
-  RegisterMediaSlot(instance_);
   const RECT area = ViewArea();
-  mediaPanel_ = CreateWindowExW(0, kMediaSlotClass, L"", WS_CHILD | WS_VISIBLE, area.left, area.top,
-                                area.right - area.left, area.bottom - area.top, window_, nullptr, instance_, nullptr);
+  panel_ = std::make_unique<CSkinCtrl>(*this, LoadPanelSettings());
+  if (!panel_->Create(window_, area, instance_)) {
+    panel_.reset();
+    return;
+  }
   UseMenuBar(IDR_MEDIA_MENU);
   LayOutView();
+  panel_->Layout(true);
+}
+
+HWND FrameWnd::MediaPanelWindow() const { return panel_ && panel_->IsWindowAlive() ? panel_->Handle() : nullptr; }
+
+// The panel's groups of settings, read when it is made.
+PanelSettings FrameWnd::LoadPanelSettings() {
+  PanelSettings panel;
+  SoundSettings sound;
+  LoadSaveSound(store_, sound, Direction::Read);
+  panel.volume = sound.volume;
+  panel.mute = sound.mute;
+  LoadSaveHideTitle(store_, panel.hideTitle, Direction::Read);
+  ShuffleSettings shuffle;
+  LoadSaveShuffle(store_, shuffle, Direction::Read);
+  panel.shuffleRandom = shuffle.random;
+  panel.shuffleRepeat = shuffle.repeat;
+  return panel;
+}
+
+void FrameWnd::SavePanelSettings(const PanelSettings& panel) {
+  SoundSettings sound{panel.volume, panel.mute};
+  LoadSaveSound(store_, sound, Direction::Write);
+  uint32_t hideTitle = panel.hideTitle;
+  LoadSaveHideTitle(store_, hideTitle, Direction::Write);
+  ShuffleSettings shuffle{panel.shuffleRandom, panel.shuffleRepeat};
+  LoadSaveShuffle(store_, shuffle, Direction::Write);
+}
+
+void FrameWnd::SetFrameFullScreen(bool on) {
+  if (on != fullScreen_) ToggleFullScreen();
 }
 
 void FrameWnd::DestroyMediaPanel() {
-  if (mediaPanel_) DestroyWindow(mediaPanel_);
-  mediaPanel_ = nullptr;
+  if (panel_ && panel_->IsWindowAlive()) DestroyWindow(panel_->Handle());
+  panel_.reset();
+  LeaveFullScreen();
 }
 
 // "Media Library": the album goes, the media panel comes.
@@ -327,7 +351,8 @@ LRESULT FrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgMediaEvent1:
     case kMsgMediaEvent2:
-      if (TheViewSettings().View() == kViewMediaPanel && mediaPanel_) SendMessageW(mediaPanel_, message, wParam, lParam);
+      if (TheViewSettings().View() == kViewMediaPanel && MediaPanelWindow())
+        SendMessageW(MediaPanelWindow(), message, wParam, lParam);
       return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_HOTKEY:
@@ -361,8 +386,8 @@ void FrameWnd::OnOpenMediaFile() {
   PumpMessages();
   SwitchToMedia();
   LoadSaveFileName(store_, options_.FileName, kPathChars, Direction::Read);
-  if (TheViewSettings().View() == kViewMediaPanel && mediaPanel_ && IsWindow(mediaPanel_) && PathExists(CurrentPath()))
-    PostMessageW(mediaPanel_, kMsgPlayMediaFile, 0, reinterpret_cast<LPARAM>(options_.FileName));
+  if (TheViewSettings().View() == kViewMediaPanel && MediaPanelWindow() && PathExists(CurrentPath()))
+    PostMessageW(MediaPanelWindow(), kMsgPlayMediaFile, 0, reinterpret_cast<LPARAM>(options_.FileName));
   EndHandOver(store_, options_);
 }
 
@@ -378,6 +403,10 @@ void FrameWnd::OnTimer(UINT_PTR id) {
 bool FrameWnd::OnKeyDown(WPARAM key) {
   const uint32_t view = TheViewSettings().View();
   if (view != kViewAlbum && pictureView_ && pictureView_->IsWindowAlive() && pictureView_->OnKey(key)) return true;
+  // The panel's keys: Enter plays or pauses, left and right step through Now Playing, up and
+  // down change the volume.
+  if (view == kViewMediaPanel && MediaPanelWindow() && SendMessageW(MediaPanelWindow(), WM_KEYDOWN, key, 0) == 1)
+    return true;
   switch (key) {
     case VK_RETURN:
       if (view == kViewAlbum) {
@@ -420,6 +449,8 @@ void FrameWnd::OnRotatePicture(int degrees) {
 void FrameWnd::CleanUpAtExit() {
   keepAwake_.Stop();
   DestroyMediaPanel();
+  UnloadMpegLibrary();
+  wmp::DestroyHost();
   DestroyPictureView();
   DestroyAlbumView();
   album_.Clear();

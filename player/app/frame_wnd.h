@@ -8,9 +8,10 @@
 #include <memory>
 
 #include "player/app/api_frame_wnd.h"
-#include "player/app/keep_awake.h"
+#include "player/base/keep_awake.h"
 #include "player/app/settings.h"
 #include "player/pictures/picture_album.h"
+#include "player/playback/skin_ctrl.h"
 
 namespace crv {
 
@@ -33,7 +34,7 @@ constexpr int kScreenshotHotKey = 0x7777;
 constexpr int kFrameModeSlideShow = 1;
 constexpr int kFrameModeNormal = 3;
 
-class FrameWnd : public ApiFrameWnd {
+class FrameWnd : public ApiFrameWnd, public PanelOwner {
  public:
   // Loads all options; a non-empty command line becomes the current path.
   FrameWnd(SettingsStore& store, const wchar_t* commandLine);
@@ -50,6 +51,12 @@ class FrameWnd : public ApiFrameWnd {
   const wchar_t* CurrentPath() const { return reinterpret_cast<const wchar_t*>(options_.FileName); }
   PictureAlbum& Album() { return album_; }
 
+  // PanelOwner.
+  HWND FrameWindow() const override { return window_; }
+  void SetFrameFullScreen(bool on) override;
+  void SavePanelSettings(const PanelSettings& settings) override;
+  void CommandUnavailable(UINT id) override { NotBuiltYet(id); }
+
  private:
   // Start-up and views (frame_wnd.cpp).
   void ChooseStartView(FileKind handedOver);
@@ -63,6 +70,8 @@ class FrameWnd : public ApiFrameWnd {
   void DestroyAlbumView();
   void DestroyPictureView();
   void ShowMediaPanel();
+  HWND MediaPanelWindow() const;
+  PanelSettings LoadPanelSettings();
   void DestroyMediaPanel();
   void SwitchToMedia();
   void SwitchToAlbum();
@@ -116,7 +125,7 @@ class FrameWnd : public ApiFrameWnd {
   PictureAlbum album_;
   std::unique_ptr<AlbumView> albumView_;
   std::unique_ptr<RImgCtrl> pictureView_;
-  HWND mediaPanel_ = nullptr;  // the media panel's slot (an empty child until the panel exists)
+  std::unique_ptr<CSkinCtrl> panel_;  // the media panel while View is 5
   KeepAwake keepAwake_;
   int frameMode_ = kFrameModeNormal;
   bool fullScreen_ = false;

@@ -9,11 +9,11 @@ crv_add_library(crv_app_win
   frame_files.cpp
   frame_device.cpp
   select_folder_dlg.cpp)
-target_link_libraries(crv_app_win PUBLIC crv_app_core crv_base_win crv_shell crv_power crv_pictures_views
+target_link_libraries(crv_app_win PUBLIC crv_app_core crv_base_win crv_shell crv_power crv_pictures_views crv_playback_views
                       comctl32 comdlg32 ole32 shell32 user32 gdi32 advapi32)
 
 add_executable(CRV WIN32 player_main.cpp $<TARGET_OBJECTS:crv_resources>)
-target_link_libraries(CRV PRIVATE crv_app_win crv_pictures_readers crv_media_avi crv_media_qt_source)
+target_link_libraries(CRV PRIVATE crv_app_win crv_pictures_readers crv_media_avi crv_media_qt_source crv_media_mpeg)
 target_link_options(CRV PRIVATE -municode)
 
 # Tests on the real platform. The settings rules once more, on the registry this time.

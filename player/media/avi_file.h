@@ -19,6 +19,9 @@ constexpr uint32_t kAviMaxHeaderBlock = 1u << 16;  // "avih", "strh", "strf" byt
 constexpr uint32_t kAviMaxFrames = 1u << 22;       // video chunks indexed
 constexpr uint32_t kAviMaxAudioChunks = 1u << 22;  // audio chunks indexed
 
+// The index flag of a chunk a decoder can start from.
+constexpr uint32_t kAviKeyFrameFlag = 0x10;
+
 // Video index entry: flags, absolute offset of the chunk header, data size.
 struct AviVideoEntry {
   uint32_t flags = 0;

@@ -149,6 +149,15 @@ bool ReadAudio(void*, int frame) {
 
 void Rewind(void*) { ProcessCodecLayer().Reset(); }
 
+// The index's key-frame flag; an index without any flag leaves every frame a starting point.
+int KeyFrame(void*, int frame) {
+  const std::vector<AviVideoEntry>& video = State().file.index.video;
+  if (frame < 0 || static_cast<size_t>(frame) >= video.size()) return frame;
+  for (int f = frame; f >= 0; --f)
+    if (video[static_cast<size_t>(f)].flags & kAviKeyFrameFlag) return f;
+  return frame;
+}
+
 VideoSourceCallbacks Callbacks() {
   VideoSourceCallbacks cb;
   cb.frameTimeMs = &FrameTime;
@@ -158,6 +167,7 @@ VideoSourceCallbacks Callbacks() {
   cb.readFrame = &ReadFrame;
   cb.readAudio = &ReadAudio;
   cb.rewind = &Rewind;
+  cb.keyFrameAtOrBefore = &KeyFrame;
   return cb;
 }
 

@@ -210,6 +210,12 @@ void Rewind(void*) {
   }
 }
 
+int KeyFrame(void*, int frame) {
+  const QtPlayerState& g = State();
+  const QtTrack* video = g.open && g.file.movie ? g.file.movie->Video() : nullptr;
+  return video ? QtSyncSampleAtOrBefore(video->tables.sync, frame) : frame;
+}
+
 VideoSourceCallbacks Callbacks() {
   VideoSourceCallbacks c;
   c.frameTimeMs = FrameTimeMs;
@@ -219,6 +225,7 @@ VideoSourceCallbacks Callbacks() {
   c.readFrame = ReadFrame;
   c.readAudio = ReadAudio;
   c.rewind = Rewind;
+  c.keyFrameAtOrBefore = KeyFrame;
   return c;
 }
 
@@ -250,6 +257,14 @@ int32_t QtSoundFrames(const QtFile& file) {
     ++n;
   }
   return n;
+}
+
+int32_t QtSyncSampleAtOrBefore(const std::vector<uint32_t>& sync, int32_t frame) {
+  if (sync.empty() || frame < 0) return frame;
+  // The table is sorted; its numbers count from 1.
+  auto after = std::upper_bound(sync.begin(), sync.end(), static_cast<uint32_t>(frame) + 1);
+  if (after == sync.begin()) return frame;
+  return static_cast<int32_t>(*(after - 1)) - 1;
 }
 
 int32_t QtDueFrame(const std::vector<QtFrameTime>& times, int64_t elapsedUs) {

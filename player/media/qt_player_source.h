@@ -53,6 +53,9 @@ int32_t QtSoundFrames(const QtFile& file);
 // The clock's due frame: the first frame whose start + duration exceeds `elapsedUs`; past the
 // last frame the frame count (a late frame is decoded, never waited for). 0 for an empty table.
 int32_t QtDueFrame(const std::vector<QtFrameTime>& times, int64_t elapsedUs);
+// The sync sample at or before `frame` (0-based) from a sync-sample table of 1-based numbers;
+// an empty table (every sample is one) or a frame before the first gives `frame` back.
+int32_t QtSyncSampleAtOrBefore(const std::vector<uint32_t>& sync, int32_t frame);
 
 // The end-of-sound rule: with the sound of the frames before `unwrappedCounter` queued in a
 // ring of `buffers`, the audible frame is unwrappedCounter - buffers; once it has reached the

@@ -1,6 +1,7 @@
 #include "player/media/video_playback.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "player/media/frame_buffer.h"
@@ -88,6 +89,7 @@ bool VideoPlayback::Begin(const VideoSourceCallbacks& source, int frameCount, in
   clockStarted_ = false;
   haveRects_ = false;
   streaming_ = streaming;
+  stats_ = PlaybackStats{};
   lastChoice_ = FrameChoice{};
   FrameBuffer& buffer = TheFrameBuffer();
   buffer.Set24BitMode(false);
@@ -147,6 +149,25 @@ void VideoPlayback::Rewind() {
     audio.SetAudioCounter(0);
   }
   if (source_.rewind) source_.rewind(source_.context);
+}
+
+int VideoPlayback::SeekTo(int frame) {
+  if (!begun_ || frameCount_ <= 0) return -1;
+  frame = std::clamp(frame, 0, frameCount_ - 1);
+  int key = source_.keyFrameAtOrBefore ? source_.keyFrameAtOrBefore(source_.context, frame) : frame;
+  if (key < 0 || key > frame) key = frame;
+  if (source_.rewind) source_.rewind(source_.context);
+  current_ = key;
+  clockStarted_ = false;
+  if (paused_ && source_.decodeFrame && (!streaming_ || key < DownloadedFrames()) &&
+      source_.decodeFrame(source_.context, key))
+    current_ = NextFrameAfter(key, frameCount_);
+  if (AudioRunning()) {
+    PlaybackAudio& audio = CurrentPlaybackAudio();
+    audio.Reset();
+    audio.SetAudioCounter(current_);
+  }
+  return current_;
 }
 
 bool VideoPlayback::Show(const uint16_t* overlay, uint32_t flags) {
@@ -220,10 +241,31 @@ int VideoPlayback::Step(const uint16_t* overlay, int frame, const RRect* source,
 
   const int decode = choice.frame;
   if (streaming_ && decode >= DownloadedFrames()) return -1;
+  const auto decodeStart = std::chrono::steady_clock::now();
   if (!source_.decodeFrame(source_.context, decode)) return -1;
+  const auto showStart = std::chrono::steady_clock::now();
   Show(shown, flags);
+  CountShownFrame(decode, decodeStart, showStart);
   current_ = NextFrameAfter(decode, frameCount_);
   return current_;
+}
+
+void VideoPlayback::CountShownFrame(int frame, std::chrono::steady_clock::time_point decodeStart,
+                                    std::chrono::steady_clock::time_point showStart) {
+  using std::chrono::duration_cast;
+  using std::chrono::microseconds;
+  const auto end = std::chrono::steady_clock::now();
+  stats_.shown++;
+  if (stats_.lastShown >= 0 && frame > stats_.lastShown + 1) stats_.skipped += frame - stats_.lastShown - 1;
+  stats_.lastShown = frame;
+  stats_.decodeMicroseconds += duration_cast<microseconds>(showStart - decodeStart).count();
+  stats_.showMicroseconds += duration_cast<microseconds>(end - showStart).count();
+}
+
+int VideoPlayback::AudibleFrameNow() const {
+  if (!AudioRunning()) return -1;
+  const PlaybackAudio& audio = CurrentPlaybackAudio();
+  return AudibleFrame(audio.AudioCounter(), audio.BufferCount(), frameCount_);
 }
 
 bool VideoPlayback::Snapshot(uint8_t* dib, uint32_t width, uint32_t height) const {
@@ -247,6 +289,7 @@ void VideoPlayback::PrepareResume() {
 
 bool VideoPlayback::End() {
   if (paused_) return false;
+  stats_.audibleAtEnd = AudibleFrameNow();
   if (audioOpen_) CurrentPlaybackAudio().Close();
   audioOpen_ = false;
   TheFrameBuffer().FreeBuffers();

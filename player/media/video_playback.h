@@ -14,6 +14,7 @@
 // by the HTTP preload thread).
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include "player/media/frame_record.h"
 #include "player/media/playback_devices.h"
@@ -38,7 +39,10 @@ struct VideoSourceCallbacks {
   bool (*readFrame)(void* context, int frame) = nullptr;
   bool (*readAudio)(void* context, int frame) = nullptr;
   // Playback starts over at frame 0 (restart flag, negative frame): the codec starts afresh.
+  // Also called before a seek, so that the codec starts afresh at the key frame.
   void (*rewind)(void* context) = nullptr;
+  // The key frame at or before `frame` (where decoding can start); null: every frame is one.
+  int (*keyFrameAtOrBefore)(void* context, int frame) = nullptr;
 };
 
 // ---- The rules, apart from any state (tested on their own) ------------------------------------
@@ -68,6 +72,17 @@ int64_t FrameToMs(int64_t frame, uint32_t microsecondsPerFrame);
 int64_t MsToFrame(int64_t ms, uint32_t microsecondsPerFrame, int64_t fallback);
 
 // ---- The shared playback ----------------------------------------------------------------------
+
+// What one playback did, for measuring it: frames decoded and shown, frames passed over to
+// stay with the sound (or the clock), and the time spent decoding and showing.
+struct PlaybackStats {
+  int shown = 0;
+  int skipped = 0;
+  int lastShown = -1;
+  int64_t decodeMicroseconds = 0;
+  int64_t showMicroseconds = 0;
+  int audibleAtEnd = -1;  // the frame heard when playback ended (-1 without sound)
+};
 
 class VideoPlayback {
  public:
@@ -109,6 +124,13 @@ class VideoPlayback {
   bool Paused() const { return paused_; }
   void ClearPaused() { paused_ = false; }
 
+  // Seeking: playback continues from the key frame at or before `frame` (clamped to the
+  // video), the codec starting afresh there, the sound reset to continue from that frame and
+  // the clock restarted. While paused, the key frame is decoded at once (so that a snapshot
+  // shows it) and playback resumes after it. The frame playback continues from, or -1 when
+  // nothing plays.
+  int SeekTo(int frame);
+
   // Rewind (a negative frame or kStepRestart): the current frame becomes 0, the sound restarts
   // at frame 0, the clock restarts. The source resets its codec itself.
   void Rewind();
@@ -126,14 +148,23 @@ class VideoPlayback {
   // Streaming: frames below this count have arrived (written by the preload thread).
   void SetDownloadedFrames(int32_t frames) { downloaded_.store(frames, std::memory_order_relaxed); }
   int32_t DownloadedFrames() const { return downloaded_.load(std::memory_order_relaxed); }
+  // Streaming: the download's percentage for the view's progress overlay (-1: none).
+  void SetDownloadPercent(int32_t percent) { percent_.store(percent, std::memory_order_relaxed); }
+  int32_t DownloadPercent() const { return percent_.load(std::memory_order_relaxed); }
 
   // The decision Step took last (for the tests and the view's progress).
   const FrameChoice& LastChoice() const { return lastChoice_; }
+  // Since Begin.
+  const PlaybackStats& Stats() const { return stats_; }
+  // The frame whose sound is heard now, -1 without sound.
+  int AudibleFrameNow() const;
 
  private:
   int64_t FrameTime(int frame) const;
   int DueFrame(int64_t elapsedMs) const;
   static uint32_t FillThunk(void* self, int frame, uint8_t* data, uint32_t capacity);
+  void CountShownFrame(int frame, std::chrono::steady_clock::time_point decodeStart,
+                       std::chrono::steady_clock::time_point showStart);
 
   VideoSourceCallbacks source_;
   int frameCount_ = 0;
@@ -151,7 +182,9 @@ class VideoPlayback {
   bool haveRects_ = false;
   uint32_t stepFlags_ = 0;
   std::atomic<int32_t> downloaded_{0};
+  std::atomic<int32_t> percent_{-1};
   FrameChoice lastChoice_;
+  PlaybackStats stats_;
 };
 
 // The playback of the process (one video at a time).

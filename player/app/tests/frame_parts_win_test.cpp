@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "player/app/keep_awake.h"
+#include "player/base/keep_awake.h"
 #include "player/app/select_folder_dlg.h"
 
 using namespace crv;

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -27,6 +28,8 @@ bool MjpegDecoder::IsOpen() const { return state_ && state_->context; }
 
 bool MjpegDecoder::Open() {
   Close();
+  // The library's warnings (the JPEG range of its pixel formats, say) are no news to a player.
+  if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
   const AVCodec* codec = avcodec_find_decoder_by_name("mjpeg");
   if (!codec) return false;
   auto state = std::make_unique<State>();

@@ -334,6 +334,17 @@ TEST(QtPlayerFrames, LibraryCodecsRefusedWithoutTheLibrary) {
 
 // ---- Rules --------------------------------------------------------------------------------------
 
+TEST(QtPlayerRules, SeekingStartsAtTheSyncSampleBefore) {
+  const std::vector<uint32_t> sync = {1, 16, 31};  // 1-based, as the file has them
+  EXPECT_EQ(QtSyncSampleAtOrBefore(sync, 0), 0);
+  EXPECT_EQ(QtSyncSampleAtOrBefore(sync, 14), 0);
+  EXPECT_EQ(QtSyncSampleAtOrBefore(sync, 15), 15);
+  EXPECT_EQ(QtSyncSampleAtOrBefore(sync, 29), 15);
+  EXPECT_EQ(QtSyncSampleAtOrBefore(sync, 1000), 30);
+  EXPECT_EQ(QtSyncSampleAtOrBefore({}, 7), 7) << "no table: every sample is a sync sample";
+  EXPECT_EQ(QtSyncSampleAtOrBefore({5, 9}, 2), 2) << "before the first sync sample: the frame itself";
+}
+
 TEST(QtPlayerRules, DueFrameFromTheTimeTable) {
   const std::vector<QtFrameTime> times = {
       {0, 100000}, {100000, 100000}, {200000, 500000}, {700000, 0}, {700000, 300000}};

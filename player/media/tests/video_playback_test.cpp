@@ -78,6 +78,7 @@ struct FakeSource {
   uint32_t microSecPerFrame = 40000;
   std::vector<int> decoded, readFrames, readSound, soundFilled;
   int rewinds = 0;
+  int keyEvery = 0;  // key frames every N frames (0: no key-frame query)
   bool failAt = false;
   int failFrame = -1;
 
@@ -110,6 +111,8 @@ struct FakeSource {
       return true;
     };
     cb.rewind = [](void* c) { static_cast<FakeSource*>(c)->rewinds++; };
+    if (keyEvery > 0)
+      cb.keyFrameAtOrBefore = [](void* c, int f) { return f - f % static_cast<FakeSource*>(c)->keyEvery; };
     return cb;
   }
 };
@@ -292,6 +295,39 @@ TEST_F(PlaybackTest, PauseKeepsEverythingForTheNextStart) {
   EXPECT_EQ(source_.decoded.back(), 3);
   EXPECT_TRUE(playback_.End());
   EXPECT_EQ(TheFrameBuffer().Pixels(), nullptr);
+}
+
+TEST_F(PlaybackTest, SeekContinuesFromTheKeyFrameWithTheSoundInStep) {
+  source_.keyEvery = 10;
+  Begin(true);
+  Step();
+  EXPECT_EQ(playback_.SeekTo(27), 20) << "decoding starts at the key frame before the position";
+  EXPECT_EQ(source_.rewinds, 1) << "the codec starts afresh";
+  EXPECT_EQ(Audio().AudioCounter(), 20) << "the sound continues from the same frame";
+  Audio().Play(16);
+  Step();
+  EXPECT_EQ(source_.decoded.back(), 20);
+  EXPECT_EQ(playback_.SeekTo(1000), 40) << "a position past the end is the last key frame";
+  EXPECT_EQ(playback_.SeekTo(-5), 0);
+}
+
+TEST_F(PlaybackTest, SeekWhilePausedShowsTheKeyFrameAndResumesAfterIt) {
+  source_.keyEvery = 5;
+  Begin(false);
+  Step();
+  playback_.PrepareResume();
+  EXPECT_EQ(playback_.SeekTo(12), 11) << "frame 10 decoded at once, play goes on after it";
+  EXPECT_EQ(source_.decoded.back(), 10);
+  EXPECT_EQ(TheFrameBuffer().Pixels()[0], 10);
+  Clock().now += 1000;
+  EXPECT_EQ(Step(), 12);
+  EXPECT_EQ(source_.decoded.back(), 11);
+}
+
+TEST_F(PlaybackTest, SeekBeforeStartOrWithoutKeyFramesLandsOnTheFrame) {
+  EXPECT_EQ(playback_.SeekTo(3), -1) << "nothing plays yet";
+  Begin(false);
+  EXPECT_EQ(playback_.SeekTo(33), 33);
 }
 
 TEST_F(PlaybackTest, PauseWithoutSoundRestartsTheClockAtTheFrame) {

@@ -1,4 +1,4 @@
-#include "player/app/keep_awake.h"
+#include "player/base/keep_awake.h"
 
 #include <algorithm>
 

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Videos in the media panel of a portrait device: "Sample Videos.hvpl" handed to the player
+# plays its four clips (AVI Motion JPEG + PCM, QuickTime Sorenson and H.263 with IMA 4:1,
+# MPEG-1) one after the other to their ends; the skin's buttons pause and play, step through
+# Now Playing and change the volume and mute; dragging the seek thumb to the middle of a
+# 30-second AVI continues from there; corrupt ".avi" and ".mpg" files show "Loading error".
+#
+# The panel's window text mirrors what it shows: "STATUS<tab>TIME<tab>VOLUME<tab>TITLE".
+# Checks that depend on pixels are marked "(pixels)".
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+panel_class=HALVREN_SKIN_CTRL
+video_class=HALVREN_VIDEO_VIEW
+tab=$'\t'
+
+# panel_state: the panel's text into p_status, p_time, p_volume and p_title.
+panel_state() {
+  look "$panel_class"
+  local text=${w_text//\\t/$tab}
+  IFS=$tab read -r p_status p_time p_volume p_title <<<"$text"
+  p_rect=$w_rect
+}
+# status_is TEXT / title_is TEXT: for `within`.
+status_is() { panel_state && [ "$p_status" = "$1" ]; }
+title_is() { panel_state && [ "$p_title" = "$1" ]; }
+seconds_of() { local m=${1%%:*} s=${1##*:}; echo $((10#$m * 60 + 10#$s)); }
+time_at_least() { panel_state && [ -n "$p_time" ] && [ "$(seconds_of "$p_time")" -ge "$1" ]; }
+
+# The skin's places at 96 dpi on a portrait screen (the panel's own coordinates): the buttons
+# are 28 x 32 from x = 1 + 30 i at y 227; the seek bar runs from 49 to 197 at y 206-216.
+button_centre() {  # INDEX: screen coordinates of button INDEX's centre into bx, by
+  local l t r b
+  read -r l t r b <<<"$p_rect"
+  bx=$((l + 1 + 30 * $1 + 14)) by=$((t + 227 + 16))
+}
+b_previous=0 b_play=1 b_next=2 b_volume_down=3 b_mute=4 b_volume_up=5
+
+step "prepare a portrait device with a 30-second AVI and two corrupt files"
+prepare_device portrait
+videos="$docs/My Videos"
+# The hue turns once round the circle in 30 s, so the colour tells the position.
+ffmpeg -v error -y -f lavfi -i "color=c=red:s=160x120:r=15:d=30,hue=H=2*PI*t/30" -f lavfi -i "sine=f=440:d=30" \
+  -c:v mjpeg -q:v 3 -c:a pcm_s16le -ar 22050 -ac 1 "$videos/Hue Circle.avi" || fail "ffmpeg could not write the 30-second AVI"
+head -c 30000 /dev/urandom >"$videos/Broken Movie.avi"
+{ printf '\x00\x00\x01\xba'; head -c 20000 /dev/urandom; } >"$videos/Broken Stream.mpg"
+reg_set_dword "$crv_options_key" View 5
+start_player --shape portrait
+wait_class "$panel_class"
+expect_soft_keys "Now Playing" Menu
+
+step "the sample playlist plays its four clips to their ends, one after the other"
+"$device_sh" run --shape portrait -- "\\My Documents\\My Videos\\Sample Videos.hvpl" >>"$scn_home/run.log" 2>&1 ||
+  fail "handing over the playlist failed"
+for title in "Test Pattern (Motion JPEG)" "Test Pattern (Sorenson)" "Test Pattern (H.263)" "Test Pattern (MPEG-1)"; do
+  within 20 title_is "$title" || fail "\"$title\" did not come up (title \"${p_title:-}\", status \"${p_status:-}\")"
+  within 10 status_is Playing || fail "\"$title\" does not play (status \"$p_status\")"
+  wait_class "$video_class"
+  shot "playing-${title//[^A-Za-z0-9]/}"
+  # (pixels) the video shows a picture, not black.
+  read -r vl vt vr vb <<<"$w_rect"
+  [ "$(pixel "$shot" $(((vl + vr) / 2)) $(((vt + vb) / 2)))" != "0 0 0" ] ||
+    fail "the video area is black while \"$title\" plays ($shot)"
+  within 3 time_at_least 1 || [ "$title" = "Test Pattern (MPEG-1)" ] ||
+    fail "the time field does not run while \"$title\" plays (\"$p_time\")"
+done
+# The last clip ends; with Repeat off the list stops at its first entry.
+within 20 title_is "Test Pattern (Motion JPEG)" || fail "after the last clip the list did not go back to its first entry"
+within 10 status_is Ready || fail "the list did not stop at its first clip after its last (status \"$p_status\")"
+
+step "play, pause and play again with the skin's button; next and previous"
+panel_state
+button_centre $b_play
+tap "$bx" "$by"
+within 10 status_is Playing || fail "tapping play did not play (status \"$p_status\")"
+sleep 1.5
+tap "$bx" "$by"
+within 5 status_is Stopped || fail "tapping pause did not pause (status \"$p_status\")"
+paused_time=$p_time
+sleep 1
+panel_state
+[ "$p_time" = "$paused_time" ] || fail "the time ran on while paused ($paused_time, then $p_time)"
+tap "$bx" "$by"
+within 5 status_is Playing || fail "tapping play after the pause did not play (status \"$p_status\")"
+paused=$(seconds_of "$paused_time")
+within 3 time_at_least $((paused + 1)) || fail "playback did not continue from the paused time ($paused_time, now $p_time)"
+button_centre $b_next
+tap "$bx" "$by"
+within 10 title_is "Test Pattern (Sorenson)" || fail "next did not step to the second clip (title \"$p_title\")"
+button_centre $b_previous
+tap "$bx" "$by"
+within 10 title_is "Test Pattern (Motion JPEG)" || fail "previous did not step back (title \"$p_title\")"
+
+step "volume down, up and mute"
+panel_state
+[ "$p_volume" = "75%" ] || fail "the volume starts at $p_volume, not 75%"
+button_centre $b_volume_down
+tap "$bx" "$by"
+panel_state
+[ "$p_volume" = "70%" ] || fail "volume down gave $p_volume, not 70%"
+button_centre $b_volume_up
+tap "$bx" "$by"
+tap "$bx" "$by"
+panel_state
+[ "$p_volume" = "80%" ] || fail "two steps up gave $p_volume, not 80%"
+button_centre $b_mute
+tap "$bx" "$by"
+panel_state
+[ "$p_volume" = "80% muted" ] || fail "mute shows $p_volume"
+tap "$bx" "$by"
+panel_state
+[ "$p_volume" = "80%" ] || fail "mute off shows $p_volume"
+
+step "a corrupt AVI and a corrupt MPEG show \"Loading error\""
+for broken in "Broken Movie.avi" "Broken Stream.mpg"; do
+  "$device_sh" run --shape portrait -- "\\My Documents\\My Videos\\$broken" >>"$scn_home/run.log" 2>&1 ||
+    fail "handing over $broken failed"
+  within 15 title_is "${broken%.*}" || fail "$broken was not taken (title \"$p_title\")"
+  within 10 status_is "Loading error" || fail "$broken shows status \"$p_status\", not \"Loading error\""
+done
+
+step "the seek thumb dragged to the middle of a 30-second AVI continues from there"
+"$device_sh" run --shape portrait -- "\\My Documents\\My Videos\\Hue Circle.avi" >>"$scn_home/run.log" 2>&1 ||
+  fail "handing over the 30-second AVI failed"
+within 15 status_is Playing || fail "the 30-second AVI does not play (status \"$p_status\")"
+panel_state
+read -r pl pt _ _ <<<"$p_rect"
+# From the thumb at the bar's start to the bar's middle (the thumb centres on the stylus).
+drag $((pl + 55)) $((pt + 211)) $((pl + 123)) $((pt + 211)) 12
+within 4 time_at_least 14 || fail "after the drag the time shows $p_time, not about 00:15"
+seek_time=$(seconds_of "$p_time")
+[ "$seek_time" -le 17 ] || fail "after the drag the time shows $p_time, beyond the middle"
+within 5 time_at_least $((seek_time + 2)) || fail "playback did not go on after the seek (time $p_time)"
+# (pixels) Half-way round the hue circle, red has become cyan.
+look "$video_class"
+read -r vl vt vr vb <<<"$w_rect"
+shot seeked
+read -r r g b <<<"$(pixel "$shot" $(((vl + vr) / 2)) $(((vt + vb) / 2)))"
+[ "$r" -lt 110 ] && [ "$g" -gt 110 ] && [ "$b" -gt 110 ] ||
+  fail "the frame after the seek is $r $g $b, not the cyan of the clip's middle ($shot)"
+
+step "the player is still running"
+look "$crv_frame_class"
