@@ -215,6 +215,36 @@ ensure_display() {
   say "started Xvfb on $DISPLAY"
 }
 
+# --- the sound -----------------------------------------------------------------------------
+# A null sink of the device's own (PulseAudio, when installed), kept until `stop`: the
+# programs' waveOut plays into it at the real rate. Recorded in .crv-sound.
+ensure_sound() {
+  local pid='' server=''
+  if [ -f "$device/.crv-sound" ]; then
+    pid=$(sed -n 's/^pid=//p' "$device/.crv-sound" | tr -dc 0-9)
+    server=$(sed -n 's/^server=//p' "$device/.crv-sound")
+  fi
+  if [ -n "$pid" ] && alive "$pid" && [ -S "${server#unix:}" ]; then
+    export PULSE_SERVER=$server
+    return 0
+  fi
+  rm -f "$device/.crv-sound"
+  mkdir -p "$logs"
+  if crv_start_pulse "$home/pulse" "$logs/pulse.log"; then
+    export PULSE_SERVER=$crv_pulse_server
+    printf 'pid=%s\nserver=%s\n' "$crv_pulse_pid" "$crv_pulse_server" >"$device/.crv-sound"
+  else
+    say "no sound server (pulseaudio): the programs play silently"
+  fi
+}
+
+stop_sound() {
+  local pid=''
+  [ -f "$device/.crv-sound" ] && pid=$(sed -n 's/^pid=//p' "$device/.crv-sound" | tr -dc 0-9)
+  if [ -n "$pid" ] && alive "$pid"; then kill "$pid" 2>/dev/null || true; fi
+  rm -f "$device/.crv-sound"
+}
+
 # --- the prefix ----------------------------------------------------------------------------
 # setup_wine ARGS...: a Wine run that needs no screen (prefix creation, registry import).
 # A DISPLAY that does not answer is left out, so Wine does not try to draw on it.
@@ -553,6 +583,7 @@ cmd_run() {
   read -r w h dpi <<<"$(shape_geometry "$shape")"
   run_open_screen
   prepare "$shape"
+  ensure_sound
   run_find_program
   for a in ${args[@]+"${args[@]}"}; do dev_args+=("$(to_device_path "$a")"); done
 
@@ -655,6 +686,7 @@ cmd_stop() {
   use_recorded_display || unset DISPLAY
   if [ -d "$prefix" ]; then stop_programs; fi
   stop_display
+  stop_sound
   say "device stopped"
 }
 

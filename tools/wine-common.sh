@@ -66,6 +66,34 @@ crv_start_xvfb() {
   crv_xvfb_display=":$num"
 }
 
+# crv_start_pulse DIR LOGFILE: starts a private PulseAudio daemon with a null sink (its own
+# socket and state in DIR, nothing to a sound card) in its own session, so waveOut buffers
+# complete at the real rate without a sound card. Sets crv_pulse_pid and crv_pulse_server (for
+# PULSE_SERVER); returns 1 when pulseaudio is missing or did not start.
+crv_start_pulse() {
+  local dir=$1 log=$2
+  command -v pulseaudio >/dev/null 2>&1 || return 1
+  mkdir -p "$dir/state"
+  rm -f "$dir/native"
+  env -u DISPLAY PULSE_RUNTIME_PATH="$dir" PULSE_STATE_PATH="$dir/state" \
+    setsid pulseaudio --daemonize=no -n --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
+      -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+      -L "module-null-sink sink_name=crv_null" \
+      9>&- 8>&- 7>&- </dev/null >"$log" 2>&1 &
+  crv_pulse_pid=$!
+  for _ in $(seq 50); do
+    [ -S "$dir/native" ] && break
+    kill -0 "$crv_pulse_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -S "$dir/native" ]; then
+    kill "$crv_pulse_pid" 2>/dev/null
+    crv_pulse_pid=
+    return 1
+  fi
+  crv_pulse_server="unix:$dir/native"
+}
+
 # crv_create_prefix LOGFILE: creates the prefix WINEPREFIX names (of CRV_WINEARCH), without
 # the prompts to install Mono and Gecko. Returns 1 with the log on stderr when it failed.
 # A server already running for the prefix is used (and keeps the programs wineboot leaves).

@@ -89,24 +89,11 @@ say "Xvfb on $DISPLAY ($(since "$t0"))"
 # other's sound server, and nothing goes to a real sound card. Best effort and quiet.
 if command -v pulseaudio >/dev/null 2>&1; then
   t0=$(now)
-  mkdir -p "$tmp/pulse/state"
-  env -u DISPLAY PULSE_RUNTIME_PATH="$tmp/pulse" PULSE_STATE_PATH="$tmp/pulse/state" \
-    pulseaudio --daemonize=no -n --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
-      -L "module-native-protocol-unix socket=$tmp/pulse/native auth-anonymous=1" \
-      -L "module-null-sink sink_name=crv_null" \
-      </dev/null >"$tmp/pulse/log" 2>&1 &
-  pulse_pid=$!
-  for _ in $(seq 50); do
-    [ -S "$tmp/pulse/native" ] && break
-    kill -0 "$pulse_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -S "$tmp/pulse/native" ]; then
-    export PULSE_SERVER="unix:$tmp/pulse/native"
+  if crv_start_pulse "$tmp/pulse" "$tmp/pulse.log"; then
+    pulse_pid=$crv_pulse_pid
+    export PULSE_SERVER=$crv_pulse_server
     say "PulseAudio null sink at $PULSE_SERVER ($(since "$t0"))"
   else
-    kill "$pulse_pid" 2>/dev/null
-    pulse_pid=
     say "PulseAudio did not start; waveOut will have no device"
   fi
 fi

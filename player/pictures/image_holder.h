@@ -20,7 +20,8 @@ const char16_t* ResultText(int32_t result);
 // Shown while a picture is still being loaded.
 extern const char16_t kLoadingText[];
 
-// Opens an existing picture file for reading, not shared; null when it cannot be opened.
+// Opens an existing picture file for reading (others may read it too); null when it cannot be
+// opened.
 // Closed with StreamFileClose (player/media/stream_file.h).
 RFileHandle OpenPictureFile(const std::u16string& path);
 

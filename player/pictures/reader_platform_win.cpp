@@ -66,8 +66,9 @@ ReaderPluginLoader& SystemReaderPluginLoader() {
 
 ReaderPluginLoader* NewFolderReaderPluginLoader(const std::u16string& folder) { return new DllReaderPlugins(folder); }
 
+// Others may read the file meanwhile: the MPEG source's library opens it again by its path.
 RFileHandle OpenPictureFile(const std::u16string& path) {
-  HANDLE file = CreateFileW(W(path.c_str()), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(W(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return file == INVALID_HANDLE_VALUE ? nullptr : file;
 }
 
