@@ -204,6 +204,7 @@ bool Facts(VideoFacts* facts) {
   if (!s.parsed) return false;
   const AviFile& f = s.file;
   facts->frames = f.frameCount;
+  facts->duration_ms = FrameToMs(f.frameCount, f.microSecPerFrame);
   std::memcpy(facts->codec, f.compression, 4);
   facts->codec[4] = 0;
   facts->has_audio = f.audioChunkCount > 0;

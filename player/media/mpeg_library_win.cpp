@@ -67,6 +67,9 @@ bool WinMpegLibraryLoader::WriteTempFile(const std::u16string& path, const uint8
   }
   // A file whose last bytes never reached the disk is as short as a failed write.
   if (!CloseHandle(file)) ok = false;
+  // Replacing the file made by the temporary name need not take the attributes over (Wine
+  // keeps the old ones): they are set again.
+  SetFileAttributesW(W(path.c_str()), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   return ok && done == count;
 }
 

@@ -61,6 +61,7 @@ uint16_t AudioTagOf(uint32_t compression) {
 void KeepFacts(QtPlayerState& g) {
   VideoFacts f;
   f.frames = g.file.frame_count;
+  if (!g.file.times.empty()) f.duration_ms = (g.file.times.back().start + g.file.times.back().duration) / 1000;
   std::memcpy(f.codec, g.file.compression, 4);
   f.codec[4] = 0;
   // The first sound track as the movie declares it, whether or not it can be played.

@@ -14,6 +14,7 @@ struct VideoFacts {
   uint16_t audio_channels = 0;
   uint32_t audio_rate = 0;
   uint16_t audio_bits = 0;
+  int64_t duration_ms = 0;      // the picture's length: the end of the last frame
 };
 
 // Fills `facts` from the source's process-wide state; false when no file has been opened.

@@ -10,6 +10,7 @@
 #include "player/media/format_tables.h"
 #include "player/media/mpeg_source.h"
 #include "player/media/qt_player_source.h"
+#include "player/media/video_facts.h"
 #include "player/media/video_playback.h"
 #include "player/playback/display_output.h"
 #include "player/playback/video_view_parts.h"
@@ -90,8 +91,6 @@ bool CVideoView::Open(const char16_t* path) {
   geometry_.flags = kVideoFitToWindow;
   manualZoom_ = manualRotation_ = false;
   document_ = std::move(document);
-  if (!manualRotation_)
-    geometry_.angle = AutoTurnAngle(0, geometry_.width, geometry_.height, client_.right, client_.bottom);
   if (landscape_) Layout(true);
   else Relayout();
   return true;
@@ -111,19 +110,9 @@ void CVideoView::Clear(bool keepDocument, bool relayout) {
 
 int64_t CVideoView::DurationMs() const {
   if (!document_) return 0;
-  switch (document_->format) {
-    case kVideoAvi: {
-      const AviFile& f = CurrentAviFile();
-      return static_cast<int64_t>(f.frameCount) * f.microSecPerFrame / 1000;
-    }
-    case kVideoQuickTime:
-      if (const QtFile* f = QtOpenedFile()) {
-        if (!f->times.empty()) return (f->times.back().start + f->times.back().duration) / 1000;
-      }
-      return document_->durationMs;
-    case kVideoMpeg: return MpegPositionMs(1, 1);
-    default: return document_->durationMs;
-  }
+  if (document_->format == kVideoMpeg) return MpegPositionMs(1, 1);
+  VideoFacts facts;
+  return QueryVideoFacts(document_->format, &facts) ? facts.duration_ms : 0;
 }
 
 // ---- Layout -------------------------------------------------------------------------------------

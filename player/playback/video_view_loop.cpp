@@ -392,15 +392,29 @@ void CVideoView::SeekGeneric(int position) {
   }
   const int total = playback.FrameCount();
   const int frame = static_cast<int>(static_cast<int64_t>(position) * total / seekRange_);
-  const int landed = playback.SeekTo(frame);
-  if (landed < 0) return;
-  current_ = landed;
-  if (state_ != kVideoPlaying && playback.Paused()) {
-    // Paused: the new frame is what the view shows, and play continues after it.
-    TakeSnapshot(true);
-    InvalidateRect(window_, nullptr, FALSE);
+  if (state_ == kVideoPlaying || !playback.Paused()) {
+    const int landed = playback.SeekTo(frame);
+    if (landed < 0) return;
+    current_ = landed;
+    SendProgress(landed);
+    return;
   }
-  SendProgress(landed);
+  // Paused: the stream's file was closed with the loop. A Start on a new handle binds it again
+  // (a paused source only resumes), the new frame is decoded and becomes what the view shows,
+  // and play continues after it.
+  HANDLE file = CreateFileW(W(document_->path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  RFrameTable* table = document_->holder.Record().frames;
+  int landed = -1;
+  if (table->Start(file, window_, document_->path.c_str(), 0) == 0) landed = playback.SeekTo(frame);
+  if (landed >= 0) {
+    document_->holder.LoadVideoFrame(file, kSlotPause);
+    current_ = landed;
+    InvalidateRect(window_, nullptr, FALSE);
+    SendProgress(landed);
+  }
+  CloseHandle(file);
 }
 
 }  // namespace crv

@@ -17,7 +17,6 @@ struct CVideoView::Document {
   ImageHolder holder;
   std::u16string path;
   int format = -1;
-  int64_t durationMs = 0;
 };
 
 // The playback lock held for a scope: MPEG steps, closing and freeing the document.

@@ -1,0 +1,177 @@
+// The video view on a real window under Wine, with a parent that records what the view tells
+// it: where a video lands, playing to the end, a stop and a pause from inside the playback loop
+// (as the panel's handlers run while the loop pumps), and continuing after the pause.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "player/media/avi_source.h"
+#include "player/media/source_state.h"
+#include "player/media/tests/avi_builder.h"
+#include "player/media/video_playback.h"
+#include "player/pictures/reader_registry.h"
+#include "player/playback/video_view.h"
+
+namespace crv {
+namespace {
+
+struct Told {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+std::vector<Told> told;
+CVideoView* view = nullptr;
+// What the parent's timer does inside the playback loop.
+enum class TimerAction { kNone, kStop, kPause };
+TimerAction timerAction = TimerAction::kNone;
+constexpr UINT_PTR kActTimer = 77;
+
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if ((message >= kMsgVideoStarted && message <= kMsgVideoStopped) ||
+      (message >= kMsgVideoTime && message <= kMsgVideoEnded))
+    told.push_back({message, wParam, lParam});
+  if (message == WM_TIMER && wParam == kActTimer) {
+    KillTimer(window, kActTimer);
+    if (timerAction == TimerAction::kStop) view->Stop(true);
+    if (timerAction == TimerAction::kPause) view->Pause();
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::string Movie(const std::string& name, int width, int height, int frames) {
+  test::AviRecipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.microSecPerFrame = 40000;
+  for (int i = 0; i < frames; ++i) recipe.frames.push_back(test::PatternDib24(width, height, i));
+  return test::WriteTestFile(name, test::BuildAvi(recipe));
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+bool Told(UINT message) {
+  for (const auto& t : told)
+    if (t.message == message) return true;
+  return false;
+}
+
+class VideoViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    RegisterAviSource();
+    ChangeMediaMode(true);
+  }
+  void SetUp() override {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ParentProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"CRV_VIDEO_VIEW_TEST_PARENT";
+    RegisterClassW(&wc);
+    parent_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 268, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+    ASSERT_TRUE(parent_);
+    view = &view_;
+    const RECT area{0, 0, 240, 268};
+    ASSERT_TRUE(view_.Create(parent_, area, wc.hInstance));
+    ShowWindow(view_.Handle(), SW_SHOW);
+    told.clear();
+    timerAction = TimerAction::kNone;
+  }
+  void TearDown() override {
+    if (view_.IsWindowAlive()) DestroyWindow(view_.Handle());
+    DestroyWindow(parent_);
+    view = nullptr;
+  }
+  bool Open(const std::string& path) { return view_.Open(test::WidePath(path).c_str()); }
+
+  HWND parent_ = nullptr;
+  CVideoView view_;
+};
+
+TEST_F(VideoViewTest, SmallVideosAreCentredAtTheirSizeAndLargeOnesFitted) {
+  ASSERT_TRUE(Open(Movie("small.avi", 160, 120, 3)));
+  EXPECT_EQ(view_.Rects().target.left, 40);
+  EXPECT_EQ(view_.Rects().target.top, 74);
+  EXPECT_FLOAT_EQ(view_.CurrentZoom(), 1.0f);
+  ASSERT_TRUE(Open(Movie("large.avi", 320, 240, 3)));
+  EXPECT_FLOAT_EQ(view_.CurrentZoom(), 0.75f);
+  EXPECT_EQ(view_.Rects().target.top, 44);
+  EXPECT_EQ(view_.Rects().target.bottom - view_.Rects().target.top, 180);
+}
+
+TEST_F(VideoViewTest, PlayingToTheEndReportsTheEndWithTheRepeatSwitch) {
+  ASSERT_TRUE(Open(Movie("end.avi", 32, 24, 12)));
+  view_.SetRepeat(1);
+  view_.Play();
+  Pump();
+  ASSERT_FALSE(told.empty());
+  EXPECT_EQ(told.front().message, kMsgVideoStarted);
+  EXPECT_EQ(told.front().wParam, 0u) << "not the MPEG source";
+  EXPECT_TRUE(Told(kMsgVideoProgress));
+  ASSERT_TRUE(Told(kMsgVideoEnded));
+  for (const auto& t : told)
+    if (t.message == kMsgVideoEnded) EXPECT_EQ(t.lParam, 0x10001);
+  EXPECT_FALSE(Told(kMsgVideoNext));
+  EXPECT_EQ(view_.State(), kVideoStopped);
+}
+
+TEST_F(VideoViewTest, AUserStopOnlyReportsTheStop) {
+  ASSERT_TRUE(Open(Movie("stop.avi", 32, 24, 100)));
+  timerAction = TimerAction::kStop;
+  SetTimer(parent_, kActTimer, 300, nullptr);
+  const DWORD start = GetTickCount();
+  view_.Play();
+  EXPECT_LT(GetTickCount() - start, 3000u) << "the stop ended the loop long before the 4 s of the movie";
+  Pump();
+  EXPECT_TRUE(Told(kMsgVideoStopped));
+  EXPECT_FALSE(Told(kMsgVideoEnded));
+  EXPECT_FALSE(Told(kMsgVideoNext));
+  EXPECT_FALSE(Told(kMsgVideoPrevious));
+}
+
+TEST_F(VideoViewTest, PlayAfterAPauseContinuesFromThePausedFrame) {
+  ASSERT_TRUE(Open(Movie("pause.avi", 32, 24, 100)));
+  timerAction = TimerAction::kPause;
+  SetTimer(parent_, kActTimer, 400, nullptr);
+  view_.Play();
+  ASSERT_TRUE(TheVideoPlayback().Paused()) << "the source stays open across the pause";
+  const int pausedAt = TheVideoPlayback().CurrentFrame();
+  const int shownBefore = TheVideoPlayback().Stats().shown;
+  EXPECT_GT(pausedAt, 3);
+  EXPECT_FALSE(Told(kMsgVideoEnded));
+  // Played on to the end: the first frame shown after the pause is the one it stopped at.
+  told.clear();
+  timerAction = TimerAction::kNone;
+  view_.Play();
+  Pump();
+  EXPECT_TRUE(Told(kMsgVideoEnded));
+  const PlaybackStats& stats = TheVideoPlayback().Stats();
+  EXPECT_LE(stats.shown - shownBefore, 100 - pausedAt + 2) << "frames before the pause are not shown again";
+  EXPECT_GE(stats.shown - shownBefore, 100 - pausedAt - 20) << "the rest of the movie was shown";
+}
+
+TEST_F(VideoViewTest, SeekingWhileStoppedStartsThereAndWhilePausedShowsThere) {
+  ASSERT_TRUE(Open(Movie("seek.avi", 32, 24, 100)));
+  view_.SetSeekRange(100);
+  SendMessageW(view_.Handle(), kMsgSeekTo, 0, 80);
+  timerAction = TimerAction::kPause;
+  SetTimer(parent_, kActTimer, 200, nullptr);
+  view_.Play();
+  ASSERT_TRUE(TheVideoPlayback().Paused());
+  EXPECT_GE(TheVideoPlayback().CurrentFrame(), 80) << "play started at the position chosen while stopped";
+  SendMessageW(view_.Handle(), kMsgSeekTo, 0, 10);
+  EXPECT_EQ(TheVideoPlayback().CurrentFrame(), 11) << "frame 10 shown, play goes on after it";
+  view_.Stop(true);
+  EXPECT_FALSE(TheVideoPlayback().Paused()) << "a stop closes the paused source";
+}
+
+}  // namespace
+}  // namespace crv
