@@ -145,7 +145,6 @@ bool CVideoView::RunGenericLoop() {
     const RRect screenTarget{target.left, target.top, target.right, target.bottom};
     current_ = table->Step(overlay.data(), 0, &rects_.source, &screenTarget, kStepRestart | kStepOverlay);
   }
-  const uint32_t turned = (TurnedOnSide(geometry_.angle) || (geometry_.flags & kVideoTurnedForLandscape)) ? uint32_t{kStepTurned} : 0u;
   DWORD lastFrameTick = GetTickCount();
   while (!commandWaiting && state_ == kVideoPlaying && document_.get() == playing) {
     bool waiting = false;
@@ -170,6 +169,9 @@ bool CVideoView::RunGenericLoop() {
     SendProgress(current_);
     if (pumpNow && !PumpMessages()) break;
     if (state_ != kVideoPlaying || document_.get() != playing) break;
+    // Read each frame: full screen or a turn may change the layout while the video plays.
+    const uint32_t turned =
+        (TurnedOnSide(geometry_.angle) || (geometry_.flags & kVideoTurnedForLandscape)) ? uint32_t{kStepTurned} : 0u;
     uint32_t flags = turned | (withOverlay ? uint32_t{kStepOverlay} : 0u) | (waiting ? uint32_t{kStepRedraw} : 0u);
     RECT target = ScreenTarget();
     const RRect screenTarget{target.left, target.top, target.right, target.bottom};

@@ -34,7 +34,7 @@ button_centre() {  # INDEX: screen coordinates of button INDEX's centre into bx,
   read -r l t r b <<<"$p_rect"
   bx=$((l + 1 + 30 * $1 + 14)) by=$((t + 227 + 16))
 }
-b_previous=0 b_play=1 b_next=2 b_volume_down=3 b_mute=4 b_volume_up=5
+b_previous=0 b_play=1 b_next=2 b_volume_down=3 b_mute=4 b_volume_up=5 b_full_screen=6
 
 step "prepare a portrait device with a 30-second AVI and two corrupt files"
 prepare_device portrait
@@ -123,6 +123,19 @@ step "the seek thumb dragged to the middle of a 30-second AVI continues from the
 "$device_sh" run --shape portrait -- "\\My Documents\\My Videos\\Hue Circle.avi" >>"$scn_home/run.log" 2>&1 ||
   fail "handing over the 30-second AVI failed"
 within 15 status_is Playing || fail "the 30-second AVI does not play (status \"$p_status\")"
+
+step "full screen from the skin's button, back with a tap on the video"
+panel_state
+button_centre $b_full_screen
+tap "$bx" "$by"
+full_screen() { look "$video_class" && [ "$w_rect" = "0 0 $s_w $s_h" ]; }
+within 5 full_screen || fail "the video does not fill the screen after the full-screen button ($w_rect)"
+shot full-screen
+tap $((s_w / 2)) $((s_h / 2))
+back_in_panel() { look "$video_class" && [ "$w_rect" != "0 0 $s_w $s_h" ]; }
+within 5 back_in_panel || fail "a tap on the full-screen video did not bring the panel back"
+expect_soft_keys "Now Playing" Menu
+within 5 status_is Playing || fail "the video stopped playing in full screen (status \"$p_status\")"
 panel_state
 read -r pl pt _ _ <<<"$p_rect"
 # From the thumb at the bar's start to the bar's middle (the thumb centres on the stylus).
