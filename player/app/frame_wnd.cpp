@@ -250,8 +250,20 @@ void FrameWnd::SetFrameFullScreen(bool on) {
 
 void FrameWnd::DestroyMediaPanel() {
   if (panel_ && panel_->IsWindowAlive()) DestroyWindow(panel_->Handle());
+  // Run from a message the panel's playback loop pumped, the loop is still on the stack: the
+  // panel object goes once it has returned.
+  if (panel_ && panel_->VideoView().Looping()) {
+    retiredPanel_ = std::move(panel_);
+    PostMessageW(window_, kMsgDeleteRetiredPanel, 0, 0);
+  }
   panel_.reset();
   LeaveFullScreen();
+}
+
+void FrameWnd::DeleteRetiredPanel() {
+  if (!retiredPanel_) return;
+  if (retiredPanel_->VideoView().Looping()) PostMessageW(window_, kMsgDeleteRetiredPanel, 0, 0);
+  else retiredPanel_.reset();
 }
 
 // "Media Library": the album goes, the media panel comes.
@@ -337,6 +349,7 @@ LRESULT FrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kMsgSlideStep: NotBuiltYet(ID_PLAY_SLIDESHOW); return 0;
     case kMsgRotatePicture: OnRotatePicture(static_cast<int>(wParam)); return 0;
+    case kMsgDeleteRetiredPanel: DeleteRetiredPanel(); return 0;
     case kMsgThumbnailsFrom:
       if (albumView_) albumView_->StartThumbnails(static_cast<int32_t>(wParam), lParam);
       return 0;

@@ -27,6 +27,7 @@ constexpr UINT kMsgAlbumReload = 0x3FF;
 constexpr UINT kMsgMediaEvent1 = 0x3E6A;
 constexpr UINT kMsgMediaEvent2 = 0x3E6C;
 constexpr UINT kMsgPlayMediaFile = 0x531;
+constexpr UINT kMsgDeleteRetiredPanel = 0x47F;
 // The Action button's hot key for the screenshot.
 constexpr int kScreenshotHotKey = 0x7777;
 
@@ -73,6 +74,7 @@ class FrameWnd : public ApiFrameWnd, public PanelOwner {
   HWND MediaPanelWindow() const;
   PanelSettings LoadPanelSettings();
   void DestroyMediaPanel();
+  void DeleteRetiredPanel();
   void SwitchToMedia();
   void SwitchToAlbum();
   void OpenPictureView();
@@ -126,6 +128,7 @@ class FrameWnd : public ApiFrameWnd, public PanelOwner {
   std::unique_ptr<AlbumView> albumView_;
   std::unique_ptr<RImgCtrl> pictureView_;
   std::unique_ptr<CSkinCtrl> panel_;  // the media panel while View is 5
+  std::unique_ptr<CSkinCtrl> retiredPanel_;  // a destroyed panel whose playback loop still returns
   KeepAwake keepAwake_;
   int frameMode_ = kFrameModeNormal;
   bool fullScreen_ = false;

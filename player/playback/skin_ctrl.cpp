@@ -41,7 +41,11 @@ bool Contains(const SkinRect& r, POINT p) { return p.x >= r.left && p.x < r.righ
 
 CSkinCtrl::CSkinCtrl(PanelOwner& owner, const PanelSettings& settings) : owner_(owner), settings_(settings) {}
 
-CSkinCtrl::~CSkinCtrl() { DeleteFonts(); }
+CSkinCtrl::~CSkinCtrl() {
+  DeleteFonts();
+  // The library goes with the panel that loaded it (the next panel delivers it again).
+  UnloadMpegLibrary();
+}
 
 bool CSkinCtrl::Create(HWND parent, const RECT& rect, HINSTANCE instance) {
   if (!RegisterSkinCtrl(instance)) return false;
@@ -205,6 +209,7 @@ void CSkinCtrl::OnPress(POINT point) {
     if (!button.HitTest(point)) continue;
     pressed_ = i;
     if (i == kSkinPlayPause) {
+      faceBeforePress_ = playPause_.State();
       pressedFace_ = PressedPlayPauseFace(engine_, Playing());
       playPause_.SetState(pressedFace_);
     } else if (i == kSkinMute) {
@@ -248,7 +253,8 @@ void CSkinCtrl::OnRelease(POINT point) {
   if (button < 0) return;
   CSkinButton& pressed = button == kSkinPlayPause ? playPause_ : buttons_[button];
   const bool over = PtInRect(&pressed.Place(), point) != FALSE;
-  if (button == kSkinPlayPause) playPause_.SetState(Playing() ? playPause_.State() : kPlayPauseNormal);
+  // The face before the press comes back; the action (play or pause) then shows its own.
+  if (button == kSkinPlayPause) playPause_.SetState(faceBeforePress_);
   else if (button != kSkinMute) pressed.SetState(kButtonNormal);
   if (over) RunButton(button);
 }

@@ -124,6 +124,7 @@ class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
 
   // Engines and Now Playing (skin_ctrl_play.cpp).
   bool OpenItem(CMediaItem& item);
+  void ShowLoadingError();
   void PlayHandedFile(const char16_t* path);
   void Advance(int code, bool play, bool closeLibrary);
   void OnEntryEnded(LPARAM lParam);
@@ -168,6 +169,7 @@ class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
   CSeekThumb thumb_;
   int pressed_ = -1;        // the button held down, -1 none
   int pressedFace_ = 0;     // the play/pause face while held
+  int faceBeforePress_ = 0;  // and the one it showed before
   bool dragging_ = false;
   RECT videoArea_{};
 

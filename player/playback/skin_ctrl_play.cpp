@@ -96,8 +96,11 @@ void CSkinCtrl::StopKeepAwake() { keepAwake_.Stop(); }
 
 bool CSkinCtrl::OpenItem(CMediaItem& item) {
   const u16& path = item.GetLocation();
-  if (path.empty() || !device_fs::FileExists(path)) return false;
   Pause(false);
+  if (path.empty() || !device_fs::FileExists(path)) {
+    ShowLoadingError();
+    return false;
+  }
   TheDisplayOutput().SetAdjustmentTable(nullptr);
   if (engine_ == kEngineHosted) wmp::CloseMedia();
   SetTitle(item.StoredTitle().empty() ? CMediaItem::DeriveTitle(path) : item.StoredTitle());
@@ -108,10 +111,7 @@ bool CSkinCtrl::OpenItem(CMediaItem& item) {
 
   if (engine_ == kEngineBuiltIn) {
     if (!video_.Open(path.c_str())) {
-      SetStatus(u"Loading error");
-      SetPlayPause(kPlayPauseDisabled);
-      ShowWindow(video_.Handle(), SW_HIDE);
-      SetTime(0);
+      ShowLoadingError();
       return false;
     }
     Layout(false);
@@ -125,8 +125,7 @@ bool CSkinCtrl::OpenItem(CMediaItem& item) {
   }
   if (engine_ == kEngineHosted) {
     if (wmp::OpenMedia(path, window_) != 1) {
-      SetStatus(u"Loading error");
-      SetPlayPause(kPlayPauseDisabled);
+      ShowLoadingError();
       return false;
     }
     wmp::SetVolume(static_cast<int>(settings_.volume));
@@ -143,12 +142,27 @@ bool CSkinCtrl::OpenItem(CMediaItem& item) {
   return false;
 }
 
+// Whatever was open goes; the failed item's title stays with "Loading error".
+void CSkinCtrl::ShowLoadingError() {
+  if (engine_ == kEngineHosted) wmp::CloseMedia();
+  video_.Clear(false, false);
+  ShowWindow(video_.Handle(), SW_HIDE);
+  engine_ = kEngineNone;
+  SetStatus(u"Loading error");
+  SetPlayPause(kPlayPauseDisabled);
+  SetTime(0);
+}
+
 // A file handed over by the frame: Now Playing becomes that file, or the playlist it is.
 void CSkinCtrl::PlayHandedFile(const char16_t* path) {
   if (!path || !*path) return;
   const u16 location = path;
   Stop();
-  nowPlaying_.Clear();
+  {
+    NowPlayingLock lock;
+    nowPlaying_.Clear();
+    nowPlaying_.SetCurrent(0);
+  }
   if (IsPlaylistPath(location)) {
     OpenPlaylistFromOutside(nowPlaying_, location, this);
   } else {
@@ -209,6 +223,7 @@ void CSkinCtrl::Advance(int code, bool play, bool closeLibrary) {
     Pause(false);
     current_ = std::make_unique<CMediaItem>(*entry);
     if (!OpenItem(*current_)) {
+      current_.reset();
       const NavigationButtons nav = NavigationFor(nowPlaying_.GetCurrent(), count);
       EnableNavigation(nav.next, nav.previous);
       return;
@@ -264,19 +279,28 @@ void CSkinCtrl::PlayPause() {
   StartKeepAwake();
   SetStatus(u"Playing");
   video_.Play();
-  if (!video_.Playing()) StopKeepAwake();
+  if (video_.Playing() || video_.Looping()) return;
+  StopKeepAwake();
+  // Ended without a pause or stop of ours (a menu command waiting, a failed step): the panel
+  // shows that nothing plays.
+  if (status_ == u"Playing") {
+    SetStatus(u"Stopped");
+    SetPlayPause(video_.HasMedia() ? kPlayPauseNormal : kPlayPauseDisabled);
+    SetFullScreenButton(kButtonDisabled);
+  }
 }
 
 void CSkinCtrl::Pause(bool update) {
   if (engine_ == kEngineHosted) {
     if (wmp::PlayState() == wmp::kPlayStatePlaying) wmp::PausePlayback();
     KillTimer(window_, kHostedPositionTimer);
+    if (update) SetPlayPause(kPlayPauseNormal);
     return;
   }
   StopKeepAwake();
   video_.Pause();
   if (!update) return;
-  SetPlayPause(kPlayPauseNormal);
+  SetPlayPause(video_.HasMedia() ? kPlayPauseNormal : kPlayPauseDisabled);
   SetFullScreenButton(kButtonDisabled);
   if (video_.HasMedia()) SetStatus(video_.IsMpeg() ? u"Paused" : u"Stopped");
 }
@@ -290,6 +314,8 @@ void CSkinCtrl::Stop() {
     if (engine_ == kEngineBuiltIn) SetStatus(u"Stopped");
   }
   KillTimer(window_, kHostedPositionTimer);
+  // The frame comes back in its normal shell state.
+  if (fullScreen_ && engine_ != kEngineHosted) ToggleFullScreen();
   SetPlayPause(HasMedia() ? kPlayPauseNormal : kPlayPauseDisabled);
   SetFullScreenButton(kButtonDisabled);
   SendMessageW(window_, kMsgVideoTime, 0, 0);
@@ -384,9 +410,11 @@ bool CSkinCtrl::ClaimCommand(UINT id) {
   switch (id) {
     case kCmdNowPlaying:
     case kCmdLibrary:
+      Pause(true);
+      owner_.CommandUnavailable(id);
+      return true;
     case kCmdOpenFile:
     case kCmdContrast:
-      Pause(true);
       owner_.CommandUnavailable(id);
       return true;
     case kCmdPlayPause:

@@ -72,6 +72,7 @@ bool CVideoView::Open(const char16_t* path) {
   {
     PlaybackLock lock(lock_);
     document_.reset();
+    ++generation_;
   }
   pendingSeek_ = -1;
   auto document = std::make_unique<Document>();
@@ -104,6 +105,7 @@ void CVideoView::Clear(bool keepDocument, bool relayout) {
       document_->holder.Record().frames->Close();
     PlaybackLock lock(lock_);
     document_.reset();
+    ++generation_;
   }
   if (relayout) Relayout();
 }
@@ -285,6 +287,7 @@ void CVideoView::OnDestroy() {
   {
     PlaybackLock lock(lock_);
     document_.reset();
+    ++generation_;
   }
   renderer_.Destroy();
   TheDisplayOutput().DestroySurface();

@@ -89,6 +89,9 @@ class CVideoView : public ApiWnd {
   bool HasMedia() const { return document_ != nullptr; }
   int State() const { return state_; }
   bool Playing() const { return state_ == kVideoPlaying; }
+  // A playback loop of this view is on the stack (its pump is dispatching messages): the view
+  // must not be deleted, and another Play waits until it has returned.
+  bool Looping() const { return looping_; }
   bool IsMpeg() const;
   float CurrentZoom() const { return geometry_.zoom; }
   int Angle() const { return geometry_.angle; }
@@ -148,6 +151,7 @@ class CVideoView : public ApiWnd {
   int current_ = 0;
   HANDLE file_ = INVALID_HANDLE_VALUE;
   bool looping_ = false;
+  uint32_t generation_ = 0;  // raised by every new document, so a loop knows its own is gone
   bool reachedEnd_ = false;
   bool pausable_ = false;
   int frameLimit_ = -1;

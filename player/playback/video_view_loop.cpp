@@ -32,6 +32,12 @@ bool PausableFormat(int format) { return format == kVideoAvi || format == kVideo
 
 void CVideoView::Play() {
   if (state_ != kVideoStopped || !document_) return;
+  if (looping_) {
+    // Asked from inside a loop that is ending (its handlers stopped it and opened the next
+    // video): the play comes again once that loop has returned.
+    PostMessageW(window_, WM_COMMAND, kCmdVideoPlayPause, 0);
+    return;
+  }
   ReadDisplayOrientation();
   tagRDIBIMG& record = document_->holder.Record();
   RFrameTable* table = record.frames;
@@ -53,8 +59,10 @@ void CVideoView::Play() {
   InvalidateRect(window_, nullptr, TRUE);
 
   bool started = true;
+  looping_ = true;
   if (mpeg) RunMpegLoop();
   else started = RunGenericLoop();
+  looping_ = false;
 
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
   file_ = INVALID_HANDLE_VALUE;
@@ -127,7 +135,7 @@ void CVideoView::Stop(bool stopMpeg) {
 
 bool CVideoView::RunGenericLoop() {
   RFrameTable* table = document_->holder.Record().frames;
-  const Document* playing = document_.get();
+  const uint32_t playing = generation_;
   if (table->Start(file_, window_, document_->path.c_str(), 0) != 0) return false;
   VideoPlayback& playback = TheVideoPlayback();
   frameLimit_ = playback.Begun() ? playback.FrameCount() : -1;
@@ -146,7 +154,7 @@ bool CVideoView::RunGenericLoop() {
     current_ = table->Step(overlay.data(), 0, &rects_.source, &screenTarget, kStepRestart | kStepOverlay);
   }
   DWORD lastFrameTick = GetTickCount();
-  while (!commandWaiting && state_ == kVideoPlaying && document_.get() == playing) {
+  while (!commandWaiting && state_ == kVideoPlaying && generation_ == playing) {
     bool waiting = false;
     if (streaming) waiting = current_ < 0 || current_ >= playback.DownloadedFrames();
     if (frameLimit_ >= 0 && (current_ >= frameLimit_ - 1 || (endMark_ >= 0 && endMark_ >= frameLimit_ - 1))) {
@@ -165,10 +173,10 @@ bool CVideoView::RunGenericLoop() {
     }
     const bool pumpNow = current_ % 3 == 0 || waiting || current_ < 0;
     if (pumpNow && !PumpMessages()) break;
-    if (state_ != kVideoPlaying || document_.get() != playing) break;
+    if (state_ != kVideoPlaying || generation_ != playing) break;
     SendProgress(current_);
     if (pumpNow && !PumpMessages()) break;
-    if (state_ != kVideoPlaying || document_.get() != playing) break;
+    if (state_ != kVideoPlaying || generation_ != playing) break;
     // Read each frame: full screen or a turn may change the layout while the video plays.
     const uint32_t turned =
         (TurnedOnSide(geometry_.angle) || (geometry_.flags & kVideoTurnedForLandscape)) ? uint32_t{kStepTurned} : 0u;
@@ -184,7 +192,7 @@ bool CVideoView::RunGenericLoop() {
   }
   if (IsWindowAlive()) KillTimer(window_, kTimeTimer);
   const bool pausing = state_ == kVideoPauseRequested;
-  if (document_.get() == playing) {
+  if (generation_ == playing) {
     TakeSnapshot(pausing);
     SendProgress(SourceCurrentFrame());
     table->Close();
@@ -192,14 +200,27 @@ bool CVideoView::RunGenericLoop() {
   return true;
 }
 
-// Pending messages are handled; false when a command for the main frame waits (it is left in
-// the queue, and the loop ends so that it runs with playback stopped).
+namespace {
+
+// Whether a message waiting for the main frame ends the loop: its commands (pause, stop, open
+// and the like run with playback stopped), closing, and its private messages (a file handed
+// over, a view switch), whose handlers may replace the panel and this view with it.
+bool EndsTheLoop(const MSG& msg, HWND frame) {
+  if (msg.message == WM_QUIT) return true;
+  if (msg.hwnd != frame || !frame) return false;
+  return msg.message == WM_COMMAND || msg.message == WM_CLOSE || (msg.message >= WM_USER && msg.message < 0xC000);
+}
+
+}  // namespace
+
+// Pending messages are handled; false when a message for the main frame waits (it is left in
+// the queue, and the loop ends so that it runs with playback stopped). Pumping stops as soon
+// as a handler has ended the playback.
 bool CVideoView::PumpMessages() {
   HWND frame = MainFrame();
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-    if (msg.message == WM_QUIT) return false;
-    if (msg.message == WM_COMMAND && msg.hwnd == frame) return false;
+    if (EndsTheLoop(msg, frame)) return false;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) break;
     if (msg.message == WM_CANCELMODE) {
       SendMessageW(GetParent(window_), WM_COMMAND, kCmdVideoStop, 0);
@@ -207,6 +228,7 @@ bool CVideoView::PumpMessages() {
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
+    if (state_ != kVideoPlaying) return true;
   }
   return true;
 }
@@ -215,6 +237,8 @@ bool CVideoView::PumpMessages() {
 
 void CVideoView::RunMpegLoop() {
   RFrameTable* table = document_->holder.Record().frames;
+  const uint32_t playing = generation_;
+  HWND frame = MainFrame();
   const uint32_t size = (static_cast<uint32_t>(geometry_.height) << 16) | static_cast<uint32_t>(geometry_.width);
   UpdateMpegGeometry();
   if (table->Start(nullptr, window_, document_->path.c_str(), size) != 0) {
@@ -232,6 +256,7 @@ void CVideoView::RunMpegLoop() {
   bool ended = false;
   while (!ended && state_ == kVideoPlaying) {
     MSG msg;
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && EndsTheLoop(msg, frame)) break;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       {
         PlaybackLock lock(lock_);
@@ -242,10 +267,6 @@ void CVideoView::RunMpegLoop() {
       continue;
     }
     switch (msg.message) {
-      case WM_QUIT:
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        ended = true;
-        break;
       case kMsgSlideStepStop:
         PostMessageW(msg.hwnd, msg.message, msg.wParam, msg.lParam);
         ended = true;
@@ -255,6 +276,7 @@ void CVideoView::RunMpegLoop() {
         ended = true;
         break;
       case kMsgMpegEnded:
+        MpegStop();
         frameLimit_ = endMark_ = -1;
         reachedEnd_ = true;
         ended = true;
@@ -278,7 +300,7 @@ void CVideoView::RunMpegLoop() {
   }
   if (IsWindowAlive()) KillTimer(window_, kTimeTimer);
   PlaybackLock lock(lock_);
-  if (!document_) return;
+  if (!document_ || generation_ != playing) return;
   const bool pausing = state_ == kVideoPauseRequested;
   TakeSnapshot(pausing);
   if (!pausing) MpegPlaybackEnded();

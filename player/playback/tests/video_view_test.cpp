@@ -75,7 +75,12 @@ class VideoViewTest : public ::testing::Test {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"CRV_VIDEO_VIEW_TEST_PARENT";
     RegisterClassW(&wc);
-    parent_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 268, nullptr, nullptr,
+    // The view's parent is the panel's stand-in, a child of a frame as in the player (messages
+    // for the frame end a playback loop).
+    frame_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 268, nullptr, nullptr, wc.hInstance,
+                             nullptr);
+    ASSERT_TRUE(frame_);
+    parent_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 268, frame_, nullptr,
                               wc.hInstance, nullptr);
     ASSERT_TRUE(parent_);
     view = &view_;
@@ -87,11 +92,12 @@ class VideoViewTest : public ::testing::Test {
   }
   void TearDown() override {
     if (view_.IsWindowAlive()) DestroyWindow(view_.Handle());
-    DestroyWindow(parent_);
+    DestroyWindow(frame_);
     view = nullptr;
   }
   bool Open(const std::string& path) { return view_.Open(test::WidePath(path).c_str()); }
 
+  HWND frame_ = nullptr;
   HWND parent_ = nullptr;
   CVideoView view_;
 };
@@ -117,8 +123,11 @@ TEST_F(VideoViewTest, PlayingToTheEndReportsTheEndWithTheRepeatSwitch) {
   EXPECT_EQ(told.front().wParam, 0u) << "not the MPEG source";
   EXPECT_TRUE(Told(kMsgVideoProgress));
   ASSERT_TRUE(Told(kMsgVideoEnded));
-  for (const auto& t : told)
-    if (t.message == kMsgVideoEnded) EXPECT_EQ(t.lParam, 0x10001);
+  for (const auto& t : told) {
+    if (t.message == kMsgVideoEnded) {
+      EXPECT_EQ(t.lParam, 0x10001);
+    }
+  }
   EXPECT_FALSE(Told(kMsgVideoNext));
   EXPECT_EQ(view_.State(), kVideoStopped);
 }
