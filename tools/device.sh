@@ -745,9 +745,9 @@ cmd_reset() {
   lock
   use_recorded_display || unset DISPLAY
   if [ -d "$prefix" ]; then stop_programs; fi
-  [ -d "$device" ] && stop_display
+  [ -d "$device" ] && stop_display && stop_sound
   # Only what this script made: the home folder itself may hold other things.
-  rm -rf "$prefix" "$device" "$logs"
+  rm -rf "$prefix" "$device" "$logs" "$home/pulse"
   rm -f "$home/.lock"
   rmdir "$home" 2>/dev/null || true
   say "device removed ($home)"
