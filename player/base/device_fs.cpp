@@ -21,22 +21,69 @@ namespace {
 
 std::atomic<long long> failWriteAfterBytes{-1};
 
+// The folder standing for the device root "\" (empty: the platform's own root).
+u16& DeviceRoot() {
+  static u16 root;
+  return root;
+}
+
+// A path that starts at the device root ("\x", not "\\server") inside the set root folder.
+u16 Rooted(const u16& path) {
+  const u16& root = DeviceRoot();
+  if (root.empty() || path.empty() || path[0] != u'\\' || (path.size() > 1 && path[1] == u'\\')) return path;
+  return root + path;
+}
+
 #ifdef _WIN32
-const wchar_t* Wide(const u16& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
+std::wstring Wide(const u16& path) {
+  const u16 rooted = Rooted(path);
+  return std::wstring(rooted.begin(), rooted.end());
+}
 
 std::FILE* OpenFile(const u16& path, bool write) {
-  return _wfopen(Wide(path), write ? L"wb" : L"rb");
+  return _wfopen(Wide(path).c_str(), write ? L"wb" : L"rb");
 }
-std::FILE* OpenUnshared(const u16& path) { return _wfsopen(Wide(path), L"rb", _SH_DENYRW); }
-void RemoveFile(const u16& path) { _wremove(Wide(path)); }
+std::FILE* OpenUnshared(const u16& path) { return _wfsopen(Wide(path).c_str(), L"rb", _SH_DENYRW); }
+void RemoveFile(const u16& path) { _wremove(Wide(path).c_str()); }
 bool FlushToDisk(std::FILE* f) { return _commit(_fileno(f)) == 0; }
 bool MoveOver(const u16& from, const u16& to) {
-  return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 bool SeekTo(std::FILE* f, uint64_t offset) { return _fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0; }
 long long SizeOf(std::FILE* f) { return _fseeki64(f, 0, SEEK_END) == 0 ? _ftelli64(f) : -1; }
 #else
+// Under a set root the device's file names are found without regard to case, as the device's
+// file system does: each part of the path takes the spelling found in its folder.
+std::string FindWithoutCase(const std::string& folder, const u16& name) {
+  const std::string exact = ToUtf8(name);
+  struct stat st;
+  if (stat((folder + "/" + exact).c_str(), &st) == 0) return exact;
+  std::string found = exact;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* d = readdir(dir)) {
+      if (EqualsNoCase(FromUtf8(d->d_name), name)) {
+        found = d->d_name;
+        break;
+      }
+    }
+    closedir(dir);
+  }
+  return found;
+}
+
 std::string Native(const u16& path) {
+  const u16& root = DeviceRoot();
+  if (Rooted(path) != path) {
+    std::string native = ToUtf8(root);
+    size_t start = 1;
+    while (start <= path.size()) {
+      size_t end = path.find(u'\\', start);
+      if (end == u16::npos) end = path.size();
+      if (end > start) native += "/" + FindWithoutCase(native, path.substr(start, end - start));
+      start = end + 1;
+    }
+    return native;
+  }
   u16 p(path);
   for (auto& c : p)
     if (c == u'\\') c = u'/';
@@ -112,7 +159,7 @@ bool MatchesPattern(const u16& name, const u16& pattern) {
 bool FileExists(const u16& path) {
   if (path.empty() || HasNul(path)) return false;
 #ifdef _WIN32
-  return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
   struct stat st;
   return stat(Native(path).c_str(), &st) == 0;
@@ -122,7 +169,7 @@ bool FileExists(const u16& path) {
 bool IsFolder(const u16& path) {
   if (path.empty() || HasNul(path)) return false;
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesW(Wide(path));
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else
   struct stat st;
@@ -204,10 +251,10 @@ bool ReplaceFileContents(const u16& path, const std::string& bytes) {
 bool ClearReadOnly(const u16& path) {
   if (path.empty() || HasNul(path)) return false;
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesW(Wide(path));
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
   if (!(attributes & FILE_ATTRIBUTE_READONLY)) return true;
-  return SetFileAttributesW(Wide(path), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0;
+  return SetFileAttributesW(Wide(path).c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0;
 #else
   struct stat st;
   if (stat(Native(path).c_str(), &st) != 0) return true;
@@ -221,7 +268,7 @@ std::vector<FolderEntry> ListMatches(const u16& pattern) {
   if (pattern.empty() || HasNul(pattern)) return entries;
 #ifdef _WIN32
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(Wide(pattern), &found);
+  HANDLE search = FindFirstFileW(Wide(pattern).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return entries;
   do {
     const u16 name(reinterpret_cast<const char16_t*>(found.cFileName));
@@ -262,6 +309,12 @@ std::vector<FolderEntry> ListMatches(const u16& pattern) {
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
 #endif
   return entries;
+}
+
+void SetDeviceRoot(const u16& folder) {
+  u16 root = folder;
+  while (!root.empty() && (root.back() == u'\\' || root.back() == u'/')) root.pop_back();
+  DeviceRoot() = root;
 }
 
 void SetWriteFailureAfterForTesting(long long bytes) { failWriteAfterBytes.store(bytes); }

@@ -68,6 +68,12 @@ struct FolderEntry {
 // Windows).
 std::vector<FolderEntry> ListMatches(const u16& pattern);
 
+// Makes `folder` stand for the device root: paths that start at "\" ("\My Documents\x.mp3",
+// not "\\server\share") are taken inside it, and natively their names are then found without
+// regard to case, as on the device. Empty (the default): the platform's own root. For the
+// decode tool and the tests, which look at a device folder from outside; set once, before use.
+void SetDeviceRoot(const u16& folder);
+
 // Test hook: makes the next writes of ReplaceFileWith fail after `bytes` bytes reached the new
 // file (as a full disk would). A negative value (the default) turns it off.
 void SetWriteFailureAfterForTesting(long long bytes);

@@ -5,6 +5,8 @@
 //   crvdecode frames FILE [--first N] [--count K] --bgr OUT
 //   crvdecode picture FILE [--flags N] [--page P] --bgr OUT
 //   crvdecode album FILE
+//   crvdecode library FILE --root DIR
+//   crvdecode playlist FILE --root DIR
 //
 // Output: `key: value` lines (result, kind, width, height, bpp, frames, codec, audio, info).
 // `frames` writes each decoded frame as top-down BGR24 rows, frame after frame. Exit status
@@ -22,6 +24,7 @@
 #include "player/media/stream_file.h"
 #include "player/media/video_facts.h"
 #include "tools/crvdecode/album_command.h"
+#include "tools/crvdecode/library_command.h"
 #include "tools/crvdecode/picture_command.h"
 #include "tools/crvdecode/sources.h"
 
@@ -34,7 +37,9 @@ int Usage() {
                "usage: crvdecode info FILE\n"
                "       crvdecode frames FILE [--first N] [--count K] --bgr OUT\n"
                "       crvdecode picture FILE [--flags N] [--page P] --bgr OUT\n"
-               "       crvdecode album FILE\n");
+               "       crvdecode album FILE\n"
+               "       crvdecode library FILE --root DIR\n"
+               "       crvdecode playlist FILE --root DIR\n");
   return 2;
 }
 
@@ -181,5 +186,6 @@ int main(int argc, char** argv) {
   if (command == "frames") return RunFrames(argc - 1, argv + 1);
   if (command == "picture") return RunPictureCommand(argc - 1, argv + 1);
   if (command == "album") return RunAlbumCommand(argc - 1, argv + 1);
+  if (command == "library" || command == "playlist") return RunListCommand(argc - 1, argv + 1);
   return Usage();
 }

@@ -131,3 +131,27 @@ TEST(DeviceFs, ReplaceFileOutcomes) {
   EXPECT_NE(fs::perms::none, fs::status(folder.Native("album")).permissions() & fs::perms::owner_write);
   EXPECT_TRUE(device_fs::ClearReadOnly(folder.Path(u"missing")));
 }
+
+// A folder standing for the device root: device paths land inside it, and natively their names
+// are found without regard to case (the stored locations are lower case).
+TEST(DeviceFs, DeviceRootFolder) {
+  Folder folder;
+  fs::create_directories(folder.Native("My Documents/My Music"));
+  folder.Write("My Documents/My Music/Song One.MP3", "tune");
+  const std::string root = folder.Native("").string();
+  device_fs::SetDeviceRoot(FromUtf8(root) + u"/");
+  const bool found = device_fs::FileExists(u"\\my documents\\my music\\song one.mp3");
+  const bool isFolder = device_fs::IsFolder(u"\\MY DOCUMENTS");
+  const bool missing = device_fs::FileExists(u"\\my documents\\my music\\song two.mp3");
+  std::string bytes;
+  const bool read = device_fs::ReadFileBounded(u"\\My Documents\\My Music\\Song One.MP3", 100, bytes);
+  const size_t listed = device_fs::ListMatches(u"\\my documents\\my music\\*.mp3").size();
+  device_fs::SetDeviceRoot(u"");
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(isFolder);
+  EXPECT_FALSE(missing);
+  EXPECT_TRUE(read);
+  EXPECT_EQ("tune", bytes);
+  EXPECT_EQ(1u, listed);
+  EXPECT_FALSE(device_fs::FileExists(u"\\my documents\\my music\\song one.mp3")) << "the root is the platform's again";
+}
