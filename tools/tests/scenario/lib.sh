@@ -115,8 +115,15 @@ reg_set_dword() {
 # reg_value KEY VALUE: prints a value under HKEY_LOCAL_MACHINE of the device (a DWORD in
 # decimal, a string as it is); returns 1 when there is none.
 reg_value() {
-  local out
-  out=$("$device_sh" probe reg "$1" "$2" 2>/dev/null) || return 1
+  local out='' try
+  # A probe that starts while the Wine server of the one before is still going away can fail
+  # to start: a value that is there is asked for again.
+  for try in 1 2 3; do
+    out=$("$device_sh" probe reg "$1" "$2" 2>/dev/null) && break
+    out=''
+    [ "$try" = 3 ] || sleep 1
+  done
+  [ -n "$out" ] || return 1
   sed -n 's/^value: //p' <<<"$out"
 }
 
