@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "player/app/file_kind.h"
+#include "player/base/file_kind.h"
 #include "player/app/handover.h"
 #include "player/base/api_helpers.h"
 #include "player/base/win16.h"

@@ -1,7 +1,7 @@
 // What a starting process does with its command line before it knows whether another
 // instance runs: the settings it writes and the message a running instance would get.
 #pragma once
-#include "player/app/file_kind.h"
+#include "player/base/file_kind.h"
 #include "player/app/settings.h"
 
 namespace crv {

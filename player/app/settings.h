@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <vector>
-#include "player/app/file_kind.h"
+#include "player/base/file_kind.h"
 #include "player/app/settings_store.h"
 
 namespace crv {

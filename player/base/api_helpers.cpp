@@ -1,4 +1,5 @@
 #include "player/base/api_helpers.h"
+#include "player/base/api_wnd.h"
 
 #include <cstdarg>
 #include <cwchar>
@@ -29,6 +30,18 @@ int ShowResMessage(HWND window, HINSTANCE instance, UINT flags, UINT captionId, 
   va_end(args);
   text[1023] = 0;
   return MessageBoxW(window, text, caption, flags);
+}
+
+bool RegisterFrameworkClass(HINSTANCE instance, const wchar_t* name, UINT style, HBRUSH background) {
+  WNDCLASSW wc{};
+  if (GetClassInfoW(instance, name, &wc)) return true;
+  wc.style = style;
+  wc.lpfnWndProc = SharedWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  return RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 void PumpMessages() {

@@ -13,6 +13,10 @@ const wchar_t* LoadResString(UINT id, wchar_t* buffer = nullptr, int capacity = 
 // (412 when 0; "ERROR" when that string is empty).
 int ShowResMessage(HWND window, HINSTANCE instance, UINT flags, UINT captionId, UINT formatId, ...);
 
+// Registers a window class of the framework (SharedWindowProc, the arrow cursor) once; true
+// when it is registered, now or before.
+bool RegisterFrameworkClass(HINSTANCE instance, const wchar_t* name, UINT style = 0, HBRUSH background = nullptr);
+
 // Dispatches every waiting message without blocking.
 void PumpMessages();
 

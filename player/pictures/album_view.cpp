@@ -26,14 +26,7 @@ constexpr int kHighlightWidth = 2;
 
 using HoldLock = std::lock_guard<AlbumLock>;
 
-bool RegisterAlbumViewClass(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = SharedWindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kAlbumViewClass;
-  return RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
+bool RegisterAlbumViewClass(HINSTANCE instance) { return RegisterFrameworkClass(instance, kAlbumViewClass); }
 
 GridSize ScreenShape() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 

@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "player/base/api_helpers.h"
 #include "player/pictures/picture_view_state.h"
 
 namespace crv {
@@ -17,15 +18,7 @@ constexpr COLORREF kInk = RGB(32, 32, 32);
 
 constexpr UINT kCommands[] = {kCmdZoomIn, kCmdZoomOut, kCmdRotate90, kCmdPreviousImage, kCmdNextImage};
 
-bool RegisterBarClass(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  if (GetClassInfoW(instance, kClassName, &wc)) return true;
-  wc.lpfnWndProc = SharedWindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kClassName;
-  return RegisterClassW(&wc) != 0;
-}
+bool RegisterBarClass(HINSTANCE instance) { return RegisterFrameworkClass(instance, kClassName); }
 
 void FillTriangle(HDC dc, POINT a, POINT b, POINT c) {
   const POINT points[] = {a, b, c};

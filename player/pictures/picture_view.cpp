@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "player/base/api_helpers.h"
 #include "player/base/win16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/pictures/album_item.h"
@@ -40,16 +41,7 @@ constexpr UINT kTickedCommands[] = {kCmdZoomToFit, kCmdZoom50,    kCmdZoom75,   
                                     kCmdZoom200,   kCmdZoom300,   kCmdZoom400,  kCmdRotateToFit,
                                     kCmdRotate90,  kCmdRotate180, kCmdRotateMinus90};
 
-bool RegisterViewClass(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  if (GetClassInfoW(instance, kPictureViewClassName, &wc)) return true;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = SharedWindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kPictureViewClassName;
-  return RegisterClassW(&wc) != 0;
-}
+bool RegisterViewClass(HINSTANCE instance) { return RegisterFrameworkClass(instance, kPictureViewClassName, CS_DBLCLKS); }
 
 // The commands the view takes before the frame sees them. The rotate commands are not among
 // them: the frame posts them back to itself and calls Rotate.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "player/base/file_kind.h"
 
 namespace crv {
 
@@ -22,33 +23,12 @@ std::u16string FormatTime(int64_t seconds) {
 
 int StepVolume(int volume, bool up) { return std::clamp(volume + (up ? kVolumeStep : -kVolumeStep), 0, 100); }
 
-namespace {
-
-const char16_t* const kHostedExtensions[] = {u".asf", u".wmv", u".asx", u".mp3", u".wav", u".wax", u".wm", u".wma",
-                                             u".wmp", u".wmx", u".wsx", u".wvx", u".3gp", u".mp4", u".m4v"};
-const char16_t* const kBuiltInExtensions[] = {u".mpe", u".mpg", u".mpeg", u".avi", u".mov", u".qt", u".hvpl"};
-
-// The extension with its dot, in lower case; empty without one in the file name.
-std::u16string ExtensionOf(const std::u16string& path) {
-  const size_t dot = path.find_last_of(u'.');
-  const size_t slash = path.find_last_of(u"\\/");
-  if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash)) return {};
-  std::u16string ext = path.substr(dot);
-  for (char16_t& c : ext)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  return ext;
-}
-
-}  // namespace
-
 PanelEngine ChooseEngine(const std::u16string& path) {
-  const std::u16string ext = ExtensionOf(path);
-  if (ext.empty()) return kEngineNone;
-  for (const char16_t* e : kHostedExtensions)
-    if (ext == e) return kEngineHosted;
-  for (const char16_t* e : kBuiltInExtensions)
-    if (ext == e) return kEngineBuiltIn;
-  return kEngineNone;
+  switch (ClassifyGroup(path)) {
+    case FileGroup::MediaPlatform: return kEngineHosted;
+    case FileGroup::MediaOwn: return kEngineBuiltIn;
+    default: return kEngineNone;
+  }
 }
 
 NavigationButtons NavigationFor(int current, int count) {

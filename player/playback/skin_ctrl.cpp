@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "player/base/api_helpers.h"
 #include "player/base/win16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/mpeg_source.h"
@@ -18,14 +19,8 @@ constexpr COLORREF kFieldTextColour = 0x632900;  // dark blue
 constexpr COLORREF kBandTextColour = RGB(255, 255, 255);
 
 bool RegisterSkinCtrl(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  if (GetClassInfoW(instance, kSkinCtrlClass, &wc)) return true;
-  wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = SharedWindowProc;
-  wc.hInstance = instance;
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kSkinCtrlClass;
-  return RegisterClassW(&wc) != 0;
+  return RegisterFrameworkClass(instance, kSkinCtrlClass, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS,
+                                static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
 int ScreenDpi() {

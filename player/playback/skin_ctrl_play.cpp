@@ -18,19 +18,6 @@ constexpr UINT_PTR kHostedOpenTimer = 0x8BB9;
 constexpr UINT_PTR kHostedPositionTimer = 0x8BBA;
 constexpr UINT kHostedTimerMs = 500;
 
-u16 Lowered(const u16& text) {
-  u16 out = text;
-  for (char16_t& c : out)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  return out;
-}
-
-bool IsPlaylistPath(const u16& path) {
-  const u16 lowered = Lowered(path);
-  const u16 ext = CPlaylist::kExtension;
-  return lowered.size() > ext.size() && lowered.compare(lowered.size() - ext.size(), ext.size(), ext) == 0;
-}
-
 }  // namespace
 
 // ---- State --------------------------------------------------------------------------------------
@@ -163,14 +150,14 @@ void CSkinCtrl::PlayHandedFile(const char16_t* path) {
     nowPlaying_.Clear();
     nowPlaying_.SetCurrent(0);
   }
-  if (IsPlaylistPath(location)) {
+  if (EndsWithNoCase(location, CPlaylist::kExtension)) {
     OpenPlaylistFromOutside(nowPlaying_, location, this);
   } else {
     CMediaItem item;
     item.SetLocation(location);
     // The stored location is folded to lower case; the title keeps the file's own spelling.
     item.SetTitle(CMediaItem::DeriveTitle(location));
-    item.SetType(std::max(0, CMediaItem::TypeFromExtension(Lowered(location))));
+    item.SetType(std::max(0, CMediaItem::TypeFromExtension(ToLower(location))));
     OpenFileFromOutside(nowPlaying_, item, this);
   }
 }

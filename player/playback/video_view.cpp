@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "player/base/api_helpers.h"
 #include "player/base/win16.h"
 #include "player/media/alloc_hooks.h"
 #include "player/media/avi_source.h"
@@ -22,17 +23,11 @@ namespace {
 
 const wchar_t kVideoViewClass[] = L"HALVREN_VIDEO_VIEW";
 
+// Redrawn whole on resizes, double taps passed on; its own clipping (a parent DC would clip the
+// view away under a parent that clips its children).
 bool RegisterVideoView(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  if (GetClassInfoW(instance, kVideoViewClass, &wc)) return true;
-  // Redrawn whole on resizes, double taps passed on; its own clipping (a parent DC would clip the
-  // view away under a parent that clips its children).
-  wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = SharedWindowProc;
-  wc.hInstance = instance;
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kVideoViewClass;
-  return RegisterClassW(&wc) != 0;
+  return RegisterFrameworkClass(instance, kVideoViewClass, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS,
+                                static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
 
 }  // namespace
@@ -65,15 +60,7 @@ bool CVideoView::IsMpeg() const { return document_ && document_->format == kVide
 
 bool CVideoView::Open(const char16_t* path) {
   Stop(true);
-  // A paused source is closed now: its pause only lasts until another video opens.
-  TheVideoPlayback().ClearPaused();
-  if (document_ && document_->holder.Record().frames && document_->holder.Record().frames->Close)
-    document_->holder.Record().frames->Close();
-  {
-    PlaybackLock lock(lock_);
-    document_.reset();
-    ++generation_;
-  }
+  DropDocument();
   pendingSeek_ = -1;
   auto document = std::make_unique<Document>();
   document->path.assign(path);
@@ -99,15 +86,19 @@ bool CVideoView::Open(const char16_t* path) {
 
 void CVideoView::Clear(bool keepDocument, bool relayout) {
   Stop(true);
-  if (!keepDocument) {
-    TheVideoPlayback().ClearPaused();
-    if (document_ && document_->holder.Record().frames && document_->holder.Record().frames->Close)
-      document_->holder.Record().frames->Close();
-    PlaybackLock lock(lock_);
-    document_.reset();
-    ++generation_;
-  }
+  if (!keepDocument) DropDocument();
   if (relayout) Relayout();
+}
+
+// The source is closed (a pause only lasts while its video stays) and the document freed
+// under the playback lock; a loop still on the stack sees that its document is gone.
+void CVideoView::DropDocument() {
+  TheVideoPlayback().ClearPaused();
+  if (document_ && document_->holder.Record().frames && document_->holder.Record().frames->Close)
+    document_->holder.Record().frames->Close();
+  PlaybackLock lock(lock_);
+  document_.reset();
+  ++generation_;
 }
 
 int64_t CVideoView::DurationMs() const {
@@ -281,14 +272,7 @@ BOOL CVideoView::OnCommand(WPARAM wParam, LPARAM) {
 void CVideoView::OnDestroy() {
   Stop(true);
   SendProgress(SourceCurrentFrame());
-  TheVideoPlayback().ClearPaused();
-  if (document_ && document_->holder.Record().frames && document_->holder.Record().frames->Close)
-    document_->holder.Record().frames->Close();
-  {
-    PlaybackLock lock(lock_);
-    document_.reset();
-    ++generation_;
-  }
+  DropDocument();
   renderer_.Destroy();
   TheDisplayOutput().DestroySurface();
 }

@@ -126,6 +126,8 @@ class CVideoView : public ApiWnd {
   int SourceCurrentFrame() const;
   void UpdateMpegGeometry() const;
 
+  void DropDocument();
+
   // Layout.
   void Relayout();
   void ReadClient();

@@ -92,24 +92,20 @@ tap "$bx" "$by"
 within 10 title_is "Test Pattern (Motion JPEG)" || fail "previous did not step back (title \"$p_title\")"
 
 step "volume down, up and mute"
-panel_state
-[ "$p_volume" = "75%" ] || fail "the volume starts at $p_volume, not 75%"
-button_centre $b_volume_down
-tap "$bx" "$by"
-panel_state
-[ "$p_volume" = "70%" ] || fail "volume down gave $p_volume, not 70%"
-button_centre $b_volume_up
-tap "$bx" "$by"
-tap "$bx" "$by"
-panel_state
-[ "$p_volume" = "80%" ] || fail "two steps up gave $p_volume, not 80%"
-button_centre $b_mute
-tap "$bx" "$by"
-panel_state
-[ "$p_volume" = "80% muted" ] || fail "mute shows $p_volume"
-tap "$bx" "$by"
-panel_state
-[ "$p_volume" = "80%" ] || fail "mute off shows $p_volume"
+# tap_button INDEX: one tap on a skin button.
+tap_button() { button_centre "$1"; tap "$bx" "$by"; }
+# expect_volume TEXT WHAT: the volume field shows TEXT.
+expect_volume() { panel_state; [ "$p_volume" = "$1" ] || fail "$2 shows $p_volume, not $1"; }
+expect_volume 75% "the volume at start"
+tap_button $b_volume_down
+expect_volume 70% "volume down"
+tap_button $b_volume_up
+tap_button $b_volume_up
+expect_volume 80% "two steps up"
+tap_button $b_mute
+expect_volume "80% muted" "mute"
+tap_button $b_mute
+expect_volume 80% "mute off"
 
 step "a corrupt AVI and a corrupt MPEG show \"Loading error\""
 for broken in "Broken Movie.avi" "Broken Stream.mpg"; do

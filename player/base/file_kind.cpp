@@ -1,4 +1,4 @@
-#include "player/app/file_kind.h"
+#include "player/base/file_kind.h"
 
 namespace crv {
 namespace {
