@@ -64,11 +64,8 @@ int DisplayOutput::BindWindow(HWND window) {
   return 1;
 }
 
-bool DisplayOutput::Blit(const RECT* source, const RECT* target, const uint16_t* overlay,
-                         unsigned stepFlags) {
-  FrameBuffer& frame = TheFrameBuffer();
-  if (!surface_ || !source || !target || !frame.Pixels() || frame.Is24BitMode()) return false;
-
+bool DisplayOutput::LockSurface(BlitSurface* s, void** memory) {
+  if (!surface_) return false;
   DDPIXELFORMAT pf = {};
   pf.dwSize = sizeof(pf);
   if (FAILED(surface_->GetPixelFormat(&pf))) return false;  // formats we cannot write: see PlanBlit
@@ -78,17 +75,25 @@ bool DisplayOutput::Blit(const RECT* source, const RECT* target, const uint16_t*
   if (hr == DDERR_SURFACELOST && SUCCEEDED(surface_->Restore()))
     hr = surface_->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
   if (FAILED(hr)) return false;
+  s->pixels = static_cast<uint8_t*>(desc.lpSurface);
+  s->pitch = desc.lPitch;
+  s->width = static_cast<int>(desc.dwWidth);
+  s->height = static_cast<int>(desc.dwHeight);
+  s->format.bitsPerPixel = static_cast<int>(pf.dwRGBBitCount);
+  s->format.redMask = pf.dwRBitMask;
+  s->format.greenMask = pf.dwGBitMask;
+  s->format.blueMask = pf.dwBBitMask;
+  *memory = desc.lpSurface;
+  return true;
+}
 
+bool DisplayOutput::Blit(const RECT* source, const RECT* target, const uint16_t* overlay,
+                         unsigned stepFlags) {
+  FrameBuffer& frame = TheFrameBuffer();
+  if (!surface_ || !source || !target || !frame.Pixels() || frame.Is24BitMode()) return false;
   BlitSurface s;
-  s.pixels = static_cast<uint8_t*>(desc.lpSurface);
-  s.pitch = desc.lPitch;
-  s.width = static_cast<int>(desc.dwWidth);
-  s.height = static_cast<int>(desc.dwHeight);
-  s.format.bitsPerPixel = static_cast<int>(pf.dwRGBBitCount);
-  s.format.redMask = pf.dwRBitMask;
-  s.format.greenMask = pf.dwGBitMask;
-  s.format.blueMask = pf.dwBBitMask;
-
+  void* memory = nullptr;
+  if (!LockSurface(&s, &memory)) return false;
   BlitJob job;
   job.frame = frame.Pixels();
   job.frameWidth = frame.Width();
@@ -101,8 +106,21 @@ bool DisplayOutput::Blit(const RECT* source, const RECT* target, const uint16_t*
   job.adjust = adjust_;
   job.overlay = overlay;
   const bool drawn = BlitFrame(job, s);
-  surface_->Unlock(desc.lpSurface);
+  surface_->Unlock(memory);
   return drawn;
+}
+
+bool DisplayOutput::Clear(const RECT& target) {
+  BlitSurface s;
+  void* memory = nullptr;
+  if (!LockSurface(&s, &memory)) return false;
+  BlitJob job;
+  job.target = ToBlitRect(target);
+  job.orientation = orientation_;
+  job.panelLayout = PanelLayout(orientation_, s.width, s.height);
+  const bool cleared = ClearTarget(job, s);
+  surface_->Unlock(memory);
+  return cleared;
 }
 
 DisplayOutput& TheDisplayOutput() {

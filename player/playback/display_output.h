@@ -47,7 +47,16 @@ class DisplayOutput {
   // False when nothing was drawn.
   bool Blit(const RECT* source, const RECT* target, const uint16_t* overlay, unsigned stepFlags);
 
+  // Writes black over `target` (screen coordinates) in the primary surface. The surface is
+  // shown over the windows as it is, so a view whose picture moved or shrank clears its whole
+  // area first: otherwise the earlier, larger pictures stay around the new one. False when
+  // nothing was cleared.
+  bool Clear(const RECT& target);
+
  private:
+  // Locks the whole primary surface (restoring a lost one); `memory` is what Unlock takes.
+  bool LockSurface(BlitSurface* surface, void** memory);
+
   IDirectDraw* ddraw_ = nullptr;
   IDirectDrawSurface* surface_ = nullptr;
   HWND window_ = nullptr;

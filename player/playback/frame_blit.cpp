@@ -211,6 +211,34 @@ bool PlanBlit(const BlitJob& job, const BlitSurface& s, BlitPlan* plan) {
   return true;
 }
 
+bool TargetSurfaceBounds(const BlitJob& job, int surfaceWidth, int surfaceHeight, BlitRect* bounds) {
+  BlitSurface s;
+  s.width = surfaceWidth;
+  s.height = surfaceHeight;
+  const int screenW = ScreenIsSwapped(job) ? s.height : s.width;
+  const int screenH = ScreenIsSwapped(job) ? s.width : s.height;
+  const BlitRect& t = job.target;
+  const int cl = std::max(t.left, 0), ct = std::max(t.top, 0);
+  const int cr = std::min(t.right, screenW), cb = std::min(t.bottom, screenH);
+  if (cr <= cl || cb <= ct) return false;
+  // The map is affine, so two opposite corner pixels give the bounds.
+  const Affine m = ScreenToSurface(job, s);
+  const int x0 = m.ax * cl + m.bx * ct + m.cx, y0 = m.ay * cl + m.by * ct + m.cy;
+  const int x1 = m.ax * (cr - 1) + m.bx * (cb - 1) + m.cx, y1 = m.ay * (cr - 1) + m.by * (cb - 1) + m.cy;
+  *bounds = BlitRect{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 1, std::max(y0, y1) + 1};
+  return true;
+}
+
+bool ClearTarget(const BlitJob& job, const BlitSurface& s) {
+  BlitRect part;
+  if (!s.pixels || !SupportedFormat(s.format) || !TargetSurfaceBounds(job, s.width, s.height, &part)) return false;
+  const size_t bytesPerPixel = static_cast<size_t>(s.format.bitsPerPixel / 8);
+  const size_t rowBytes = static_cast<size_t>(part.right - part.left) * bytesPerPixel;
+  for (int y = part.top; y < part.bottom; ++y)  // zero is black in every format we write
+    std::memset(s.pixels + y * s.pitch + static_cast<ptrdiff_t>(part.left * bytesPerPixel), 0, rowBytes);
+  return true;
+}
+
 bool BlitFrame(const BlitJob& job, const BlitSurface& s) {
   BlitPlan plan;
   if (!PlanBlit(job, s, &plan)) return false;

@@ -101,6 +101,14 @@ bool PlanBlit(const BlitJob& job, const BlitSurface& surface, BlitPlan* plan);
 // Writes the frame (and the overlay) into the surface. False when nothing was drawn.
 bool BlitFrame(const BlitJob& job, const BlitSurface& surface);
 
+// The part of a surface of that size which the job's target (clipped to the screen) covers, in
+// surface coordinates. False when the target is off the screen.
+bool TargetSurfaceBounds(const BlitJob& job, int surfaceWidth, int surfaceHeight, BlitRect* bounds);
+
+// Writes black over the job's target (clipped to the screen, through the display orientation);
+// the frame is not used. False when nothing was cleared.
+bool ClearTarget(const BlitJob& job, const BlitSurface& surface);
+
 // The 5-6-5 pixel as the surface format stores it (little-endian, low bytes used).
 uint32_t ConvertPixel565(uint16_t pixel, const SurfaceFormat& format);
 

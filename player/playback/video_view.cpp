@@ -124,7 +124,17 @@ void CVideoView::Layout(bool landscape) {
 void CVideoView::Relayout() {
   rects_ = document_ ? LayOutVideo(geometry_, client_.right, client_.bottom) : VideoRects{};
   UpdateMpegGeometry();
+  if (state_ == kVideoPlaying) ClearPictureArea();
   if (IsWindowAlive()) InvalidateRect(window_, nullptr, TRUE);
+}
+
+// The frames go straight to the screen's surface, which keeps them: before a playback and after
+// a new layout the view's area there is cleared, so no earlier picture shows around this one.
+void CVideoView::ClearPictureArea() const {
+  if (!IsWindowAlive()) return;
+  RECT area = client_;
+  MapWindowPoints(window_, HWND_DESKTOP, reinterpret_cast<POINT*>(&area), 2);
+  TheDisplayOutput().Clear(area);
 }
 
 RECT CVideoView::ScreenTarget() const {

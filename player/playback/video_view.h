@@ -132,6 +132,7 @@ class CVideoView : public ApiWnd {
   void Relayout();
   void ReadClient();
   RECT ScreenTarget() const;
+  void ClearPictureArea() const;
   HWND MainFrame() const;
   void ReadDisplayOrientation();
 

@@ -56,6 +56,7 @@ void CVideoView::Play() {
   frameLimit_ = endMark_ = -1;
   pausable_ = PausableFormat(document_->format);
   SendMessageW(GetParent(window_), kMsgVideoStarted, mpeg ? 1 : 0, 0);
+  ClearPictureArea();
   InvalidateRect(window_, nullptr, TRUE);
 
   bool started = true;

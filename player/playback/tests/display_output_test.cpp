@@ -174,6 +174,27 @@ TEST_F(DisplayOutputTest, AdjustmentTableAndOverlayAreApplied) {
   EXPECT_EQ(WaitForPixel(0, 300, Screen(kRed)), Screen(kRed)) << "no table: copied unchanged";
 }
 
+TEST_F(DisplayOutputTest, AClearedAreaShowsNothingOfTheEarlierPicture) {
+  ASSERT_TRUE(out_.CreateSurface(window_));
+  ASSERT_TRUE(AllocateFrameBuffer(64, 48));
+  FillQuadrants();
+  const RECT source{0, 0, 64, 48};
+  const RECT large{10, 10, 250, 190};
+  ASSERT_TRUE(out_.Blit(&source, &large, nullptr, 0));
+  ASSERT_EQ(WaitForPixel(12, 12, Screen(kRed)), Screen(kRed));
+  ASSERT_TRUE(out_.Clear(large));
+  const RECT small{100, 80, 164, 128};
+  ASSERT_TRUE(out_.Blit(&source, &small, nullptr, 0));
+  EXPECT_EQ(WaitForPixel(100, 80, Screen(kRed)), Screen(kRed));
+  EXPECT_EQ(PixelOnScreen(163, 127), Screen(kWhite));
+  EXPECT_EQ(WaitForPixel(12, 12, RGB(0, 0, 0)), RGB(0, 0, 0)) << "the earlier, larger picture stayed";
+  EXPECT_EQ(PixelOnScreen(249, 189), RGB(0, 0, 0));
+  EXPECT_EQ(PixelOnScreen(99, 80), RGB(0, 0, 0));
+  EXPECT_EQ(PixelOnScreen(164, 127), RGB(0, 0, 0));
+  const RECT offScreen{5000, 5000, 5010, 5010};
+  EXPECT_FALSE(out_.Clear(offScreen));
+}
+
 TEST_F(DisplayOutputTest, NothingIsDrawnWithoutSurfaceOrIn24BitMode) {
   ASSERT_TRUE(AllocateFrameBuffer(32, 32));
   const RECT source{0, 0, 32, 32}, target{0, 0, 32, 32};

@@ -120,6 +120,31 @@ BlitJob JobFor(const Image& frame, BlitRect target) {
   return job;
 }
 
+// The smallest part of the surface memory holding every written (non-zero) pixel.
+BlitRect WrittenBounds(TestSurface& s) {
+  BlitRect r{s.w, s.h, 0, 0};
+  for (int y = 0; y < s.h; ++y)
+    for (int x = 0; x < s.w; ++x)
+      if (s.Pixel(x, y) != 0) r = BlitRect{std::min(r.left, x), std::min(r.top, y), std::max(r.right, x + 1),
+                                           std::max(r.bottom, y + 1)};
+  return r;
+}
+
+// The target's surface bounds are exactly what the blit wrote, and clearing the target takes
+// away all of it and nothing else.
+void ExpectClearingTakesBackWhatWasWritten(const BlitJob& job, TestSurface& s, const std::string& what) {
+  BlitRect bounds;
+  ASSERT_TRUE(TargetSurfaceBounds(job, s.w, s.h, &bounds)) << what;
+  const BlitRect written = WrittenBounds(s);
+  EXPECT_EQ(bounds.left, written.left) << what;
+  EXPECT_EQ(bounds.top, written.top) << what;
+  EXPECT_EQ(bounds.right, written.right) << what;
+  EXPECT_EQ(bounds.bottom, written.bottom) << what;
+  ASSERT_TRUE(ClearTarget(job, s.Surface())) << what;
+  EXPECT_EQ(WrittenBounds(s).right, 0) << what << ": something is left after clearing";
+  EXPECT_TRUE(s.GuardsIntact()) << what;
+}
+
 }  // namespace
 
 TEST(FrameBlit, QcifIntoTheViewUsesSteps750And752) {
@@ -246,6 +271,7 @@ TEST(FrameBlit, EveryShapeFlagAndOrientationIsUpright) {
                 ++outside;
           EXPECT_EQ(outside, 0) << what;
           EXPECT_TRUE(s.GuardsIntact()) << what;
+          ExpectClearingTakesBackWhatWasWritten(job, s, what);
           ++checked;
         }
   EXPECT_EQ(checked, 4 * 2 * 4 * 2);
@@ -276,11 +302,15 @@ TEST(FrameBlit, TargetsPartlyOffTheScreenAreClippedNotSquashed) {
         for (int x = std::max(target.left, 0); x < std::min(target.right, screenW); ++x)
           if (screen.at(x, y) != whole.at(x - target.left, y - target.top)) ++wrong;
       EXPECT_EQ(wrong, 0) << turned << orientation;
+      ExpectClearingTakesBackWhatWasWritten(job, s, "clipped " + std::to_string(turned) + std::to_string(orientation));
     }
   // Entirely off the screen: nothing to draw.
   TestSurface s(64, 48);
   EXPECT_FALSE(BlitFrame(JobFor(frame, BlitRect{64, 0, 114, 40}), s.Surface()));
   EXPECT_TRUE(s.GuardsIntact());
+  BlitRect bounds;
+  EXPECT_FALSE(TargetSurfaceBounds(JobFor(frame, BlitRect{64, 0, 114, 40}), s.w, s.h, &bounds));
+  EXPECT_FALSE(ClearTarget(JobFor(frame, BlitRect{64, 0, 114, 40}), s.Surface()));
 }
 
 TEST(FrameBlit, AdjustmentTableTranslatesEveryPixelAndNoTableCopies) {
