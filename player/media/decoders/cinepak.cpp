@@ -30,68 +30,75 @@ void BuildClampTable() {
   }
 }
 
-bool ReadCodebook(CinepakDecoder::Entry* book, int chunk, const uint8_t* data, size_t size) {
+using Entry = CinepakDecoder::Entry;
+
+// One entry from its 4 lumas and (unless luma only) signed u and v; the V1 rows only for V1
+// books, the only ones painted that way.
+inline void MakeEntry(const uint8_t* p, bool luma_only, bool v1, Entry& e) {
   const uint8_t* clamp = CinepakClampTable() + 512;
+  const int u = luma_only ? 0 : static_cast<int8_t>(p[4]), v = luma_only ? 0 : static_cast<int8_t>(p[5]);
+  const int to_b = 2 * u, to_g = -u / 2 - v, to_r = 2 * v;
+  for (int k = 0; k < 4; ++k) {
+    const unsigned b = clamp[p[k] + to_b], g = clamp[p[k] + to_g], r = clamp[p[k] + to_r];
+    e.rgb565[k] = Pack565(r, g, b);
+    e.low[k] = static_cast<uint8_t>((r & 7) << 5 | (g & 3) << 3 | (b & 7));
+  }
+  if (!v1) return;
+  for (int half = 0; half < 2; ++half) {
+    const uint64_t left = e.rgb565[2 * half], right = e.rgb565[2 * half + 1];
+    e.v1_row565[half] = left | left << 16 | right << 32 | right << 48;
+    const uint32_t low_left = e.low[2 * half], low_right = e.low[2 * half + 1];
+    e.v1_row_low[half] = low_left | low_left << 8 | low_right << 16 | low_right << 24;
+  }
+}
+
+// Codebook chunks: ids 0x2x, bit 2 luma only, bit 0 partial (masks say which entries follow).
+void ReadCodebook(Entry* book, int chunk, bool v1, const uint8_t* data, size_t size) {
   const bool luma_only = chunk & 0x04, partial = chunk & 0x01;
   const size_t n = luma_only ? 4 : 6;
-  ByteReader in(data, size);
+  const uint8_t* p = data;
+  const uint8_t* const end = data + size;
   uint32_t flags = 0, mask = 0;
   for (int i = 0; i < 256; ++i) {
     if (partial && !(mask >>= 1)) {
-      if (!in.Has(4)) break;
-      flags = in.Be32();
+      if (end - p < 4) return;
+      flags = Be32(p);
+      p += 4;
       mask = 0x80000000u;
     }
     if (partial && !(flags & mask)) continue;
-    if (!in.Has(n)) break;
-    const uint8_t* p = in.Pos();
-    int u = 0, v = 0;
-    if (!luma_only) {
-      u = static_cast<int8_t>(p[4]);
-      v = static_cast<int8_t>(p[5]);
-    }
-    for (int k = 0; k < 4; ++k) {
-      uint8_t* px = book[i].bgr[k];
-      px[0] = clamp[p[k] + 2 * u];
-      px[1] = clamp[p[k] - u / 2 - v];
-      px[2] = clamp[p[k] + 2 * v];
-      book[i].rgb565[k] = Pack565(px[2], px[1], px[0]);
-    }
-    in.Skip(n);
+    if (static_cast<size_t>(end - p) < n) return;
+    MakeEntry(p, luma_only, v1, book[i]);
+    p += n;
   }
-  return false;  // a strip always ends with its blocks
 }
 
-// Where a 4 x 4 block lies in both forms of the picture.
+// Where a 4 x 4 block lies in the picture and in its plane of dropped bits.
 struct BlockAt {
-  uint8_t* bgr;
-  uint16_t* rgb565;
-  size_t stride;     // bytes, 24-bit picture
-  size_t stride565;  // pixels, 5-6-5 picture
+  uint8_t* rgb565;
+  uint8_t* low;
+  size_t stride565;  // bytes
+  size_t stride_low;
 };
 
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+
 // Paints a 2 x 2 square (sx, sy in squares) of one entry.
-void PutSquare(const BlockAt& b, int sx, int sy, const CinepakDecoder::Entry& e) {
-  uint8_t* top = b.bgr + 2 * sy * b.stride + 6 * sx;
-  uint8_t* bottom = top + b.stride;
-  std::memcpy(top, e.bgr[0], 3);
-  std::memcpy(top + 3, e.bgr[1], 3);
-  std::memcpy(bottom, e.bgr[2], 3);
-  std::memcpy(bottom + 3, e.bgr[3], 3);
-  uint16_t* top565 = b.rgb565 + 2 * sy * b.stride565 + 2 * sx;
-  top565[0] = e.rgb565[0];
-  top565[1] = e.rgb565[1];
-  top565[b.stride565] = e.rgb565[2];
-  top565[b.stride565 + 1] = e.rgb565[3];
+inline void PutSquare(const BlockAt& b, int sx, int sy, const Entry& e) {
+  uint8_t* top565 = b.rgb565 + 2 * sy * b.stride565 + 4 * sx;
+  std::memcpy(top565, &e.rgb565[0], 4);
+  std::memcpy(top565 + b.stride565, &e.rgb565[2], 4);
+  uint8_t* top_low = b.low + 2 * sy * b.stride_low + 2 * sx;
+  std::memcpy(top_low, &e.low[0], 2);
+  std::memcpy(top_low + b.stride_low, &e.low[2], 2);
 }
 
 // A V1 block: each of the entry's four pixels fills one 2 x 2 square.
-void PutV1(const BlockAt& b, const CinepakDecoder::Entry& e) {
-  for (int q = 0; q < 4; ++q) {
-    uint8_t* sq = b.bgr + (q >> 1) * 2 * b.stride + (q & 1) * 6;
-    for (int k = 0; k < 4; ++k) std::memcpy(sq + (k >> 1) * b.stride + (k & 1) * 3, e.bgr[q], 3);
-    uint16_t* sq565 = b.rgb565 + (q >> 1) * 2 * b.stride565 + (q & 1) * 2;
-    sq565[0] = sq565[1] = sq565[b.stride565] = sq565[b.stride565 + 1] = e.rgb565[q];
+inline void PutV1(const BlockAt& b, const Entry& e) {
+  for (int row = 0; row < 4; ++row) {
+    Store64(b.rgb565 + row * b.stride565, e.v1_row565[row >> 1]);
+    Store32(b.low + row * b.stride_low, e.v1_row_low[row >> 1]);
   }
 }
 
@@ -110,16 +117,15 @@ bool CinepakDecoder::Init(int width, int height) {
   height_ = height;
   padded_width_ = (width + 3) & ~3;
   padded_height_ = (height + 3) & ~3;
-  stride_ = static_cast<size_t>(padded_width_) * 3;
   strips_in_use_ = 0;
-  picture_.assign(stride_ * padded_height_, 0);
   picture565_.assign(static_cast<size_t>(padded_width_) * padded_height_, 0);
+  low_.assign(static_cast<size_t>(padded_width_) * padded_height_, 0);
   strips_.assign(kMaxStrips, Strip{});
   return true;
 }
 
 bool CinepakDecoder::Decode(const uint8_t* data, size_t size) {
-  if (picture_.empty()) return false;
+  if (picture565_.empty()) return false;
   ByteReader in(data, size);
   const uint8_t flags = in.U8();
   const uint32_t frame_size = in.Be24();
@@ -165,10 +171,10 @@ bool CinepakDecoder::DecodeStrip(Strip& strip, const uint8_t* data, size_t size,
     const size_t n = chunk_size - 4;
     switch (id) {
       case 0x20: case 0x21: case 0x24: case 0x25:
-        ReadCodebook(strip.v4, id, body, n);
+        ReadCodebook(strip.v4, id, false, body, n);
         break;
       case 0x22: case 0x23: case 0x26: case 0x27:
-        ReadCodebook(strip.v1, id, body, n);
+        ReadCodebook(strip.v1, id, true, body, n);
         break;
       case 0x30: case 0x31: case 0x32:
         return DecodeVectors(strip, id, body, n, y1, y2, x1, x2);
@@ -182,20 +188,28 @@ bool CinepakDecoder::DecodeStrip(Strip& strip, const uint8_t* data, size_t size,
 
 bool CinepakDecoder::DecodeVectors(const Strip& strip, int chunk, const uint8_t* data, size_t size, int y1, int y2,
                                    int x1, int x2) {
-  ByteReader in(data, size);
-  uint32_t flags = 0, mask = 0;
-  const bool inter = chunk == 0x31, all_v1 = chunk == 0x32;
+  const uint8_t* p = data;
+  const uint8_t* const end = data + size;
+  uint32_t flags = 0;
+  int bits_left = 0;
   auto next_bit = [&](bool* bit) {
-    if (!(mask >>= 1)) {
-      if (!in.Has(4)) return false;
-      flags = in.Be32();
-      mask = 0x80000000u;
+    if (bits_left == 0) {
+      if (end - p < 4) return false;
+      flags = Be32(p);
+      p += 4;
+      bits_left = 32;
     }
-    *bit = (flags & mask) != 0;
+    *bit = (flags & 0x80000000u) != 0;
+    flags <<= 1;
+    --bits_left;
     return true;
   };
+  const bool inter = chunk == 0x31, all_v1 = chunk == 0x32;
+  const size_t stride565 = static_cast<size_t>(padded_width_) * 2, stride_low = static_cast<size_t>(padded_width_);
   // Blocks outside the picture (strips may claim more) are not painted.
   for (int y = y1; y < y2 && y + 4 <= padded_height_; y += 4) {
+    uint8_t* row565 = reinterpret_cast<uint8_t*>(picture565_.data()) + y * stride565;
+    uint8_t* row_low = low_.data() + y * stride_low;
     for (int x = x1; x < x2 && x + 4 <= padded_width_; x += 4) {
       bool bit = true;
       if (inter) {
@@ -204,20 +218,17 @@ bool CinepakDecoder::DecodeVectors(const Strip& strip, int chunk, const uint8_t*
       }
       bool v4 = false;
       if (!all_v1 && !next_bit(&v4)) return false;
-      const BlockAt block{picture_.data() + y * stride_ + x * 3,
-                          picture565_.data() + static_cast<size_t>(y) * padded_width_ + x, stride_,
-                          static_cast<size_t>(padded_width_)};
+      const BlockAt block{row565 + x * 2, row_low + x, stride565, stride_low};
       if (v4) {
-        if (!in.Has(4)) return false;
-        const uint8_t* idx = in.Pos();
-        PutSquare(block, 0, 0, strip.v4[idx[0]]);
-        PutSquare(block, 1, 0, strip.v4[idx[1]]);
-        PutSquare(block, 0, 1, strip.v4[idx[2]]);
-        PutSquare(block, 1, 1, strip.v4[idx[3]]);
-        in.Skip(4);
+        if (end - p < 4) return false;
+        PutSquare(block, 0, 0, strip.v4[p[0]]);
+        PutSquare(block, 1, 0, strip.v4[p[1]]);
+        PutSquare(block, 0, 1, strip.v4[p[2]]);
+        PutSquare(block, 1, 1, strip.v4[p[3]]);
+        p += 4;
       } else {
-        if (!in.Has(1)) return false;
-        PutV1(block, strip.v1[in.U8()]);
+        if (p == end) return false;
+        PutV1(block, strip.v1[*p++]);
       }
     }
   }
@@ -225,13 +236,22 @@ bool CinepakDecoder::DecodeVectors(const Strip& strip, int chunk, const uint8_t*
 }
 
 void CinepakDecoder::Put(const PixelTarget& target) const {
-  if (target.form == PixelForm::kBgr24) {
-    PutBgrPicture(picture_.data(), stride_, target);
+  const size_t width = static_cast<size_t>(padded_width_);
+  if (target.form == PixelForm::kRgb565) {
+    const size_t row = static_cast<size_t>(target.width) * 2;
+    for (int y = 0; y < target.height; ++y) std::memcpy(target.Row(y), picture565_.data() + y * width, row);
     return;
   }
-  const size_t row = static_cast<size_t>(target.width) * 2;
-  for (int y = 0; y < target.height; ++y)
-    std::memcpy(target.Row(y), picture565_.data() + static_cast<size_t>(y) * padded_width_, row);
+  for (int y = 0; y < target.height; ++y) {
+    const uint16_t* c = picture565_.data() + y * width;
+    const uint8_t* low = low_.data() + y * width;
+    uint8_t* d = target.Row(y);
+    for (int x = 0; x < target.width; ++x, d += 3) {
+      d[0] = static_cast<uint8_t>((c[x] & 0x1F) << 3 | (low[x] & 7));
+      d[1] = static_cast<uint8_t>(((c[x] >> 5) & 0x3F) << 2 | ((low[x] >> 3) & 3));
+      d[2] = static_cast<uint8_t>((c[x] >> 11) << 3 | low[x] >> 5);
+    }
+  }
 }
 
 }  // namespace crv

@@ -16,28 +16,53 @@
 namespace crv {
 namespace {
 
+// The 4 x 4 blocks of the picture in order. Whole blocks of a 5-6-5 target are written a row
+// of four pixels at a time; the blocks at a right or bottom edge the picture cuts go pixel by
+// pixel.
 class BlockWalk {
  public:
   explicit BlockWalk(const PixelTarget& t) : t_(t), across_((t.width + 3) / 4), total_(across_ * ((t.height + 3) / 4)) {}
   int Left() const { return total_ - done_; }
 
-  template <class Put, class Pixel>
-  void Put4x4(Pixel pixel) {
-    const int bx = (done_ % across_) * 4, by = (done_ / across_) * 4;
-    for (int y = 0; y < 4 && by + y < t_.height; ++y) {
-      uint8_t* row = t_.Row(by + y);
-      for (int x = 0; x < 4 && bx + x < t_.width; ++x) Put::Word(row + (bx + x) * Put::kBytes, pixel(x, y));
+  // `row(y)` gives the four pixels of row y as a 64-bit word, leftmost in the low bits;
+  // `pixel(x, y)` one of them.
+  template <class Put, class Row, class Pixel>
+  void Put4x4(Row row, Pixel pixel) {
+    const int bx = column_ * 4, by = block_row_ * 4;
+    if (Put::kBytes == 2 && bx + 4 <= t_.width && by + 4 <= t_.height) {
+      for (int y = 0; y < 4; ++y) {
+        const uint64_t word = row(y);
+        std::memcpy(t_.Row(by + y) + bx * 2, &word, 8);
+      }
+    } else {
+      for (int y = 0; y < 4 && by + y < t_.height; ++y) {
+        uint8_t* out = t_.Row(by + y);
+        for (int x = 0; x < 4 && bx + x < t_.width; ++x) Put::Word(out + (bx + x) * Put::kBytes, pixel(x, y));
+      }
     }
-    ++done_;
+    Skip(1);
   }
-  void Skip(int n) { done_ += n; }
+  void Skip(int n) {
+    done_ += n;
+    column_ += n;
+    while (column_ >= across_) {
+      column_ -= across_;
+      ++block_row_;
+    }
+  }
 
  private:
   const PixelTarget& t_;
   int across_;
   int total_;
   int done_ = 0;
+  int column_ = 0;
+  int block_row_ = 0;
 };
+
+inline uint64_t Four(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+  return uint64_t{a} | uint64_t{b} << 16 | uint64_t{c} << 32 | uint64_t{d} << 48;
+}
 
 void Blend(uint16_t a, uint16_t b, uint16_t out[4]) {
   out[0] = From555(b);
@@ -59,7 +84,12 @@ bool FourColours(ByteReader& in, BlockWalk& walk, int n, uint16_t a, uint16_t b)
   if (in.Failed() || !in.Has(static_cast<size_t>(n) * 4)) return false;
   for (int i = 0; i < n; ++i) {
     const uint8_t* rows = in.Pos();
-    walk.Put4x4<Put>([&](int x, int y) { return colours[(rows[y] >> (2 * (3 - x))) & 3]; });
+    walk.Put4x4<Put>(
+        [&](int y) {
+          const unsigned r = rows[y];
+          return Four(colours[r >> 6], colours[(r >> 4) & 3], colours[(r >> 2) & 3], colours[r & 3]);
+        },
+        [&](int x, int y) { return colours[(rows[y] >> (2 * (3 - x))) & 3]; });
     in.Skip(4);
   }
   return true;
@@ -80,10 +110,19 @@ bool DecodeBlocks(ByteReader& in, const PixelTarget& t) {
       }
       if (!in.Has(30)) return false;
       const uint8_t* s = in.Pos();
-      walk.Put4x4<Put>([&](int x, int y) {
+      auto pixel = [&](int x, int y) {
         const int i = y * 4 + x;
         return From555(i == 0 ? a : Be16(s + 2 * i - 2));
-      });
+      };
+      const uint16_t first = From555(a);
+      walk.Put4x4<Put>(
+          [&](int y) {
+            // Row y starts at colour 4y; colour 0 is A, colour i (i > 0) is at 2 (i - 1).
+            if (y == 0) return Four(first, From555(Be16(s)), From555(Be16(s + 2)), From555(Be16(s + 4)));
+            const uint8_t* r = s + 2 * (4 * y - 1);
+            return Four(From555(Be16(r)), From555(Be16(r + 2)), From555(Be16(r + 4)), From555(Be16(r + 6)));
+          },
+          pixel);
       in.Skip(30);
       continue;
     }
@@ -95,7 +134,8 @@ bool DecodeBlocks(ByteReader& in, const PixelTarget& t) {
       case 0xA0: {
         const uint16_t c = From555(in.Be16());
         if (in.Failed()) return false;
-        for (int i = 0; i < n; ++i) walk.Put4x4<Put>([c](int, int) { return c; });
+        const uint64_t row = Four(c, c, c, c);
+        for (int i = 0; i < n; ++i) walk.Put4x4<Put>([row](int) { return row; }, [c](int, int) { return c; });
         break;
       }
       case 0xC0: {

@@ -48,19 +48,24 @@ class CinepakDecoder {
   // False when the size is not positive or the picture cannot be allocated.
   bool Init(int width, int height);
   bool Decode(const uint8_t* data, size_t size);
-  // The picture: Width() x Height() pixels, rows PictureStride() bytes apart.
-  const uint8_t* Picture() const { return picture_.data(); }
-  size_t PictureStride() const { return stride_; }
-  // Copies the picture into the target in its form. The blocks are painted in both forms as
-  // they are decoded, so this is a copy of rows, not a conversion.
+  // The picture in 5-6-5, padded to whole blocks: PaddedWidth() pixels a row.
+  const uint16_t* Picture565() const { return picture565_.data(); }
+  int PaddedWidth() const { return padded_width_; }
+  // Copies the picture into the target in its form. The blocks are painted in 5-6-5 with the
+  // bits that form drops kept beside it, so either form is a copy or an exact expansion.
   void Put(const PixelTarget& target) const;
   int Width() const { return width_; }
   int Height() const { return height_; }
   int StripsInUse() const { return strips_in_use_; }
 
+  // A codebook entry in the forms the painting stores whole: the four pixels of a 2 x 2
+  // square (top left, top right, bottom left, bottom right) in 5-6-5 and their dropped low
+  // bits (red 3, green 2, blue 3: rrrggbbb); and the rows of a V1 block, each pixel doubled.
   struct Entry {
-    uint8_t bgr[4][3];  // the four pixels of a 2 x 2 square: top left, top right, bottom left, bottom right
-    uint16_t rgb565[4];  // the same four in 5-6-5
+    uint16_t rgb565[4];
+    uint8_t low[4];
+    uint64_t v1_row565[2];  // rows 0-1 from pixels 0 and 1, rows 2-3 from pixels 2 and 3
+    uint32_t v1_row_low[2];
   };
   struct Strip {
     Entry v1[256];
@@ -74,10 +79,9 @@ class CinepakDecoder {
 
   int width_ = 0, height_ = 0;
   int padded_width_ = 0, padded_height_ = 0;  // whole 4 x 4 blocks
-  size_t stride_ = 0;
   int strips_in_use_ = 0;
-  std::vector<uint8_t> picture_;
-  std::vector<uint16_t> picture565_;  // the same picture in 5-6-5, padded_width_ pixels a row
+  std::vector<uint16_t> picture565_;  // padded_width_ pixels a row
+  std::vector<uint8_t> low_;          // the dropped bits of each pixel, as Entry::low
   std::vector<Strip> strips_;
 };
 

@@ -252,7 +252,7 @@ TEST(CodecLayerDecode, CinepakResetStartsOver) {
   EXPECT_EQ(layer.Cinepak()->StripsInUse(), 1);
   layer.Reset();
   EXPECT_EQ(layer.Cinepak()->StripsInUse(), 0);
-  EXPECT_EQ(layer.Cinepak()->Picture()[0], 0);
+  EXPECT_EQ(layer.Cinepak()->Picture565()[0], 0);
 }
 
 // The picture carries over between frames in both output forms: a key frame decoded to 5-6-5,
