@@ -40,7 +40,8 @@ bool DecodeMsVideo1(const uint8_t* data, size_t size, int depth, const uint16_t*
                     const PixelTarget& target);
 
 // Cinepak: up to 32 strips, each with a V1 and a V4 codebook that later frames update, over
-// a picture of its own (blue-green-red, top-down) that frames change in place.
+// a picture of its own (5-6-5 with the dropped low bits beside it, top-down) that frames
+// change in place.
 class CinepakDecoder {
  public:
   static constexpr int kMaxStrips = 32;
