@@ -19,11 +19,22 @@ namespace {
 
 template <class Put>
 void PutBlock(const PixelTarget& t, int bx, int by, uint16_t mask, const uint16_t* colours, bool eight) {
-  for (int py = 0; py < 4; ++py) {
+  for (int py = 0; py < 4; ++py, mask >>= 4) {
     uint8_t* row = t.Row(t.height - 1 - (by * 4 + py)) + bx * 4 * Put::kBytes;
-    for (int px = 0; px < 4; ++px, mask >>= 1, row += Put::kBytes) {
-      const int pair = eight ? ((py & 2) << 1) + (px & 2) : 0;
-      Put::Word(row, colours[pair + ((mask & 1) ^ 1)]);
+    // The pair of the left and of the right half of this pixel row.
+    const uint16_t* left = colours + (eight ? (py & 2) << 1 : 0);
+    const uint16_t* right = left + (eight ? 2 : 0);
+    const uint16_t p0 = left[(mask & 1) ^ 1], p1 = left[((mask >> 1) & 1) ^ 1];
+    const uint16_t p2 = right[((mask >> 2) & 1) ^ 1], p3 = right[((mask >> 3) & 1) ^ 1];
+    if (Put::kBytes == 2) {
+      // A row of four 5-6-5 pixels in one store.
+      const uint64_t word = uint64_t{p0} | uint64_t{p1} << 16 | uint64_t{p2} << 32 | uint64_t{p3} << 48;
+      std::memcpy(row, &word, 8);
+    } else {
+      Put::Word(row, p0);
+      Put::Word(row + Put::kBytes, p1);
+      Put::Word(row + 2 * Put::kBytes, p2);
+      Put::Word(row + 3 * Put::kBytes, p3);
     }
   }
 }
