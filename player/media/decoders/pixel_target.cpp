@@ -24,10 +24,7 @@ bool MakePixelTarget(void* buffer, size_t size, size_t stride, int width, int he
   return true;
 }
 
-namespace {
-
-// One row of blue-green-red pixels to 5-6-5: four pixels (twelve bytes) at a time through
-// three 32-bit words, the rest one by one.
+// Four pixels (twelve bytes) at a time through three 32-bit words, the rest one by one.
 void BgrRowTo565(const uint8_t* s, uint8_t* d, int width) {
   auto pack = [](uint32_t bgr) {  // b in bits 0-7, g in 8-15, r in 16-23
     return static_cast<uint32_t>(((bgr >> 8) & 0xF800u) | ((bgr >> 5) & 0x07E0u) | ((bgr >> 3) & 0x001Fu));
@@ -45,8 +42,6 @@ void BgrRowTo565(const uint8_t* s, uint8_t* d, int width) {
   }
   for (; x < width; ++x, s += 3, d += 2) Store16(d, Pack565(s[2], s[1], s[0]));
 }
-
-}  // namespace
 
 void PutBgrPicture(const uint8_t* src, size_t src_stride, const PixelTarget& target) {
   const size_t row = static_cast<size_t>(target.width) * 3;

@@ -75,6 +75,9 @@ struct PutBgr24 {
   static void Word(uint8_t* p, uint16_t c) { Expand565(c, p); }
 };
 
+// One row of `width` blue-green-red pixels to 5-6-5 words (the low bits dropped).
+void BgrRowTo565(const uint8_t* bgr, uint8_t* rgb565, int width);
+
 // Copies a top-down blue-green-red picture (rows `src_stride` apart) into the target.
 void PutBgrPicture(const uint8_t* src, size_t src_stride, const PixelTarget& target);
 

@@ -107,13 +107,21 @@ TEST_P(AviReferenceTest, FramesMatchLibavcodec) {
   ASSERT_EQ(m.record.frames->width, static_cast<uint32_t>(movie.width));
   ASSERT_EQ(m.record.frames->height, static_cast<uint32_t>(movie.height));
   const size_t bytes = static_cast<size_t>(DibImageBytes(*m.record.info));
-  // The poster is frame 0.
-  EXPECT_EQ(std::vector<uint8_t>(m.record.pixels, m.record.pixels + bytes),
-            PadRows(ref.bgr24[0], movie.width, movie.height));
+  // Motion JPEG's decoder rounds differently from libavcodec's: a few levels at most.
+  const bool lossy = std::string(c.code) == "MJPG";
+  auto expect_frame = [&](size_t i) {
+    const std::vector<uint8_t> got(m.record.pixels, m.record.pixels + bytes);
+    const std::vector<uint8_t> want = PadRows(ref.bgr24[i], movie.width, movie.height);
+    if (lossy) {
+      EXPECT_LE(test::FrameDistance(got, want, true).max, 4) << "frame " << i;
+    } else {
+      EXPECT_EQ(test::CountDifferences(got, want), 0u) << "frame " << i;
+    }
+  };
+  expect_frame(0);  // the poster is frame 0
   for (size_t i = 0; i < ref.bgr24.size(); ++i) {
     ASSERT_EQ(RLoadFrame(m.file, &m.record, 0, nullptr, 0), 0) << "frame " << i;
-    const std::vector<uint8_t> got(m.record.pixels, m.record.pixels + bytes);
-    ASSERT_EQ(test::CountDifferences(got, PadRows(ref.bgr24[i], movie.width, movie.height)), 0u) << "frame " << i;
+    expect_frame(i);
   }
   AviClose();
 

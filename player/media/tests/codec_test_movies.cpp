@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +15,6 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
 namespace crv::test {
@@ -96,16 +96,25 @@ void Convert(const AVFrame* f, bool via565, ReferenceFrames* out) {
   MakePixelTarget(p24.data(), p24.size(), 0, w, h, PixelForm::kBgr24, &t24);
   const AVPixelFormat fmt = static_cast<AVPixelFormat>(f->format);
   std::vector<uint8_t> bgr;
-  if (fmt != AV_PIX_FMT_RGB24 && fmt != AV_PIX_FMT_BGR24 && fmt != AV_PIX_FMT_RGB555 &&
-      fmt != AV_PIX_FMT_RGB555BE && fmt != AV_PIX_FMT_PAL8 && fmt != AV_PIX_FMT_ARGB) {
-    // YUV pictures (Motion JPEG): the same conversion the layer's decoder uses.
-    SwsContext* sws = sws_getContext(w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    const int stride = FFALIGN(w * 3, 32);
-    bgr.resize(static_cast<size_t>(stride) * h + 64);
-    uint8_t* planes[4] = {bgr.data()};
-    int strides[4] = {stride};
-    sws_scale(sws, f->data, f->linesize, 0, h, planes, strides);
-    sws_freeContext(sws);
+  if (fmt == AV_PIX_FMT_YUVJ420P || fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P) {
+    // YUV pictures (Motion JPEG): the full-range formulas in floating point, each chroma
+    // sample standing for the pixels it covers, as the player's conversion takes it.
+    const int stride = w * 3;
+    bgr.resize(static_cast<size_t>(stride) * h);
+    int shift_x = 0, shift_y = 0;
+    if (fmt == AV_PIX_FMT_YUVJ420P) shift_x = shift_y = 1;
+    if (fmt == AV_PIX_FMT_YUVJ422P) shift_x = 1;
+    auto clamp = [](double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v + 0.5); };
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const double luma = f->data[0][y * f->linesize[0] + x];
+        const double cb = f->data[1][(y >> shift_y) * f->linesize[1] + (x >> shift_x)] - 128.0;
+        const double cr = f->data[2][(y >> shift_y) * f->linesize[2] + (x >> shift_x)] - 128.0;
+        uint8_t* p = &bgr[static_cast<size_t>(y) * stride + x * 3];
+        p[0] = clamp(luma + 1.772 * cb);
+        p[1] = clamp(luma - 0.34414 * cb - 0.71414 * cr);
+        p[2] = clamp(luma + 1.402 * cr);
+      }
     PutBgrPicture(bgr.data(), stride, t565);
     PutBgrPicture(bgr.data(), stride, t24);
   } else {
@@ -197,6 +206,33 @@ size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t
   size_t n = 0;
   for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
   return n;
+}
+
+Distance FrameDistance(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, bool bgr24) {
+  if (a.size() != b.size() || a.empty()) return {255.0, 255};
+  std::vector<uint8_t> ea, eb;
+  const std::vector<uint8_t>* pa = &a;
+  const std::vector<uint8_t>* pb = &b;
+  if (!bgr24) {
+    for (size_t i = 0; i + 1 < a.size(); i += 2) {
+      uint8_t x[3], y[3];
+      Expand565(Load16(&a[i]), x);
+      Expand565(Load16(&b[i]), y);
+      ea.insert(ea.end(), x, x + 3);
+      eb.insert(eb.end(), y, y + 3);
+    }
+    pa = &ea;
+    pb = &eb;
+  }
+  Distance d;
+  double sum = 0;
+  for (size_t i = 0; i < pa->size(); ++i) {
+    const int diff = std::abs(int((*pa)[i]) - int((*pb)[i]));
+    sum += diff;
+    d.max = std::max(d.max, diff);
+  }
+  d.mean = sum / static_cast<double>(pa->size());
+  return d;
 }
 
 bool ReadStreamReference(const std::string& path, StreamReference* ref) {

@@ -47,6 +47,14 @@ bool ReadAndDecode(const std::string& path, bool palette_via_565, Movie* movie, 
 // Bytes of a 5-6-5 / 24-bit frame that differ; for reporting.
 size_t CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// How far one frame is from another, channel by channel in 8-bit levels (5-6-5 words
+// expanded first): the mean and the largest difference. Frames of different sizes are 255 apart.
+struct Distance {
+  double mean = 0;
+  int max = 0;
+};
+Distance FrameDistance(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, bool bgr24);
+
 // What libavformat and libavcodec make of a movie: the first video stream's code, size, time
 // base and packets (file position, size, times, the palette side data), and the first sound
 // stream's rate and its first channel decoded.
