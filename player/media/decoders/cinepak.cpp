@@ -45,8 +45,8 @@ inline void MakeEntry(const uint8_t* p, bool luma_only, bool v1, Entry& e) {
   }
   if (!v1) return;
   for (int half = 0; half < 2; ++half) {
-    const uint64_t left = e.rgb565[2 * half], right = e.rgb565[2 * half + 1];
-    e.v1_row565[half] = left | left << 16 | right << 32 | right << 48;
+    const uint16_t left = e.rgb565[2 * half], right = e.rgb565[2 * half + 1];
+    e.v1_row565[half] = FourPixels565(left, left, right, right);
     const uint32_t low_left = e.low[2 * half], low_right = e.low[2 * half + 1];
     e.v1_row_low[half] = low_left | low_left << 8 | low_right << 16 | low_right << 24;
   }

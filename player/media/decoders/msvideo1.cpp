@@ -28,7 +28,7 @@ void PutBlock(const PixelTarget& t, int bx, int by, uint16_t mask, const uint16_
     const uint16_t p2 = right[((mask >> 2) & 1) ^ 1], p3 = right[((mask >> 3) & 1) ^ 1];
     if (Put::kBytes == 2) {
       // A row of four 5-6-5 pixels in one store.
-      const uint64_t word = uint64_t{p0} | uint64_t{p1} << 16 | uint64_t{p2} << 32 | uint64_t{p3} << 48;
+      const uint64_t word = FourPixels565(p0, p1, p2, p3);
       std::memcpy(row, &word, 8);
     } else {
       Put::Word(row, p0);

@@ -24,7 +24,10 @@ bool MakePixelTarget(void* buffer, size_t size, size_t stride, int width, int he
   return true;
 }
 
-// Four pixels (twelve bytes) at a time through three 32-bit words, the rest one by one.
+namespace {
+
+// One row of blue-green-red pixels to 5-6-5: four pixels (twelve bytes) at a time through
+// three 32-bit words, the rest one by one.
 void BgrRowTo565(const uint8_t* s, uint8_t* d, int width) {
   auto pack = [](uint32_t bgr) {  // b in bits 0-7, g in 8-15, r in 16-23
     return static_cast<uint32_t>(((bgr >> 8) & 0xF800u) | ((bgr >> 5) & 0x07E0u) | ((bgr >> 3) & 0x001Fu));
@@ -37,11 +40,14 @@ void BgrRowTo565(const uint8_t* s, uint8_t* d, int width) {
     std::memcpy(&w2, s + 8, 4);
     const uint32_t p0 = pack(w0), p1 = pack((w0 >> 24) | (w1 << 8)), p2 = pack((w1 >> 16) | (w2 << 16)),
                    p3 = pack(w2 >> 8);
-    const uint64_t out = p0 | (p1 << 16) | (uint64_t{p2} << 32) | (uint64_t{p3} << 48);
+    const uint64_t out = FourPixels565(static_cast<uint16_t>(p0), static_cast<uint16_t>(p1),
+                                       static_cast<uint16_t>(p2), static_cast<uint16_t>(p3));
     std::memcpy(d, &out, 8);
   }
   for (; x < width; ++x, s += 3, d += 2) Store16(d, Pack565(s[2], s[1], s[0]));
 }
+
+}  // namespace
 
 void PutBgrPicture(const uint8_t* src, size_t src_stride, const PixelTarget& target) {
   const size_t row = static_cast<size_t>(target.width) * 3;

@@ -52,6 +52,12 @@ inline void Expand555(uint16_t c, uint8_t* bgr) {
 }
 
 inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
+
+// Four 5-6-5 pixels, left to right, as the 64-bit word that stores them in one go (the
+// target's words are little-endian).
+inline uint64_t FourPixels565(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+  return uint64_t{a} | uint64_t{b} << 16 | uint64_t{c} << 32 | uint64_t{d} << 48;
+}
 inline uint16_t Load16(const uint8_t* p) {
   uint16_t v;
   std::memcpy(&v, p, 2);
@@ -74,9 +80,6 @@ struct PutBgr24 {
   }
   static void Word(uint8_t* p, uint16_t c) { Expand565(c, p); }
 };
-
-// One row of `width` blue-green-red pixels to 5-6-5 words (the low bits dropped).
-void BgrRowTo565(const uint8_t* bgr, uint8_t* rgb565, int width);
 
 // Copies a top-down blue-green-red picture (rows `src_stride` apart) into the target.
 void PutBgrPicture(const uint8_t* src, size_t src_stride, const PixelTarget& target);

@@ -60,8 +60,12 @@ class BlockWalk {
   int block_row_ = 0;
 };
 
-inline uint64_t Four(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
-  return uint64_t{a} | uint64_t{b} << 16 | uint64_t{c} << 32 | uint64_t{d} << 48;
+// Four big-endian 1-5-5-5 colours as four 5-6-5 pixels (From555 on each 16-bit lane).
+inline uint64_t FourBigEndian555As565(const uint8_t* p) {
+  uint64_t x;
+  std::memcpy(&x, p, 8);
+  x = ((x & 0x00FF00FF00FF00FFull) << 8) | ((x >> 8) & 0x00FF00FF00FF00FFull);
+  return ((x & 0x7FE07FE07FE07FE0ull) << 1) | ((x >> 4) & 0x0020002000200020ull) | (x & 0x001F001F001F001Full);
 }
 
 void Blend(uint16_t a, uint16_t b, uint16_t out[4]) {
@@ -87,7 +91,7 @@ bool FourColours(ByteReader& in, BlockWalk& walk, int n, uint16_t a, uint16_t b)
     walk.Put4x4<Put>(
         [&](int y) {
           const unsigned r = rows[y];
-          return Four(colours[r >> 6], colours[(r >> 4) & 3], colours[(r >> 2) & 3], colours[r & 3]);
+          return FourPixels565(colours[r >> 6], colours[(r >> 4) & 3], colours[(r >> 2) & 3], colours[r & 3]);
         },
         [&](int x, int y) { return colours[(rows[y] >> (2 * (3 - x))) & 3]; });
     in.Skip(4);
@@ -114,15 +118,8 @@ bool DecodeBlocks(ByteReader& in, const PixelTarget& t) {
         const int i = y * 4 + x;
         return From555(i == 0 ? a : Be16(s + 2 * i - 2));
       };
-      const uint16_t first = From555(a);
-      walk.Put4x4<Put>(
-          [&](int y) {
-            // Row y starts at colour 4y; colour 0 is A, colour i (i > 0) is at 2 (i - 1).
-            if (y == 0) return Four(first, From555(Be16(s)), From555(Be16(s + 2)), From555(Be16(s + 4)));
-            const uint8_t* r = s + 2 * (4 * y - 1);
-            return Four(From555(Be16(r)), From555(Be16(r + 2)), From555(Be16(r + 4)), From555(Be16(r + 6)));
-          },
-          pixel);
+      // The sixteen colours are contiguous from A's two bytes on, four to a pixel row.
+      walk.Put4x4<Put>([&](int y) { return FourBigEndian555As565(s - 2 + 8 * y); }, pixel);
       in.Skip(30);
       continue;
     }
@@ -134,7 +131,7 @@ bool DecodeBlocks(ByteReader& in, const PixelTarget& t) {
       case 0xA0: {
         const uint16_t c = From555(in.Be16());
         if (in.Failed()) return false;
-        const uint64_t row = Four(c, c, c, c);
+        const uint64_t row = FourPixels565(c, c, c, c);
         for (int i = 0; i < n; ++i) walk.Put4x4<Put>([row](int) { return row; }, [c](int, int) { return c; });
         break;
       }
