@@ -129,7 +129,7 @@ bool CodecLayer::DecodeOwn(const uint8_t* data, size_t size, const PixelTarget& 
       // Apple Video is 15-bit whatever depth the sample description declares.
       return DecodeRpza(data, size, target);
     case CodecKind::kCinepak:
-      if (!cinepak_ || !cinepak_->Decode(data, size)) return false;
+      if (!cinepak_ || !cinepak_->Decode(data, size, target.form == PixelForm::kBgr24)) return false;
       cinepak_->Put(target);
       return true;
     case CodecKind::kMsVideo1:

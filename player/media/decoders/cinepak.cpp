@@ -33,7 +33,8 @@ void BuildClampTable() {
 using Entry = CinepakDecoder::Entry;
 
 // One entry from its 4 lumas and (unless luma only) signed u and v; the V1 rows only for V1
-// books, the only ones painted that way.
+// books, the only ones painted that way; the dropped bits only when they are kept.
+template <bool kLow>
 inline void MakeEntry(const uint8_t* p, bool luma_only, bool v1, Entry& e) {
   const uint8_t* clamp = CinepakClampTable() + 512;
   const int u = luma_only ? 0 : static_cast<int8_t>(p[4]), v = luma_only ? 0 : static_cast<int8_t>(p[5]);
@@ -41,18 +42,20 @@ inline void MakeEntry(const uint8_t* p, bool luma_only, bool v1, Entry& e) {
   for (int k = 0; k < 4; ++k) {
     const unsigned b = clamp[p[k] + to_b], g = clamp[p[k] + to_g], r = clamp[p[k] + to_r];
     e.rgb565[k] = Pack565(r, g, b);
-    e.low[k] = static_cast<uint8_t>((r & 7) << 5 | (g & 3) << 3 | (b & 7));
+    if (kLow) e.low[k] = static_cast<uint8_t>((r & 7) << 5 | (g & 3) << 3 | (b & 7));
   }
   if (!v1) return;
   for (int half = 0; half < 2; ++half) {
     const uint16_t left = e.rgb565[2 * half], right = e.rgb565[2 * half + 1];
     e.v1_row565[half] = FourPixels565(left, left, right, right);
+    if (!kLow) continue;
     const uint32_t low_left = e.low[2 * half], low_right = e.low[2 * half + 1];
     e.v1_row_low[half] = low_left | low_left << 8 | low_right << 16 | low_right << 24;
   }
 }
 
 // Codebook chunks: ids 0x2x, bit 2 luma only, bit 0 partial (masks say which entries follow).
+template <bool kLow>
 void ReadCodebook(Entry* book, int chunk, bool v1, const uint8_t* data, size_t size) {
   const bool luma_only = chunk & 0x04, partial = chunk & 0x01;
   const size_t n = luma_only ? 4 : 6;
@@ -68,7 +71,7 @@ void ReadCodebook(Entry* book, int chunk, bool v1, const uint8_t* data, size_t s
     }
     if (partial && !(flags & mask)) continue;
     if (static_cast<size_t>(end - p) < n) return;
-    MakeEntry(p, luma_only, v1, book[i]);
+    MakeEntry<kLow>(p, luma_only, v1, book[i]);
     p += n;
   }
 }
@@ -85,20 +88,23 @@ inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
 // Paints a 2 x 2 square (sx, sy in squares) of one entry.
+template <bool kLow>
 inline void PutSquare(const BlockAt& b, int sx, int sy, const Entry& e) {
   uint8_t* top565 = b.rgb565 + 2 * sy * b.stride565 + 4 * sx;
   std::memcpy(top565, &e.rgb565[0], 4);
   std::memcpy(top565 + b.stride565, &e.rgb565[2], 4);
+  if (!kLow) return;
   uint8_t* top_low = b.low + 2 * sy * b.stride_low + 2 * sx;
   std::memcpy(top_low, &e.low[0], 2);
   std::memcpy(top_low + b.stride_low, &e.low[2], 2);
 }
 
 // A V1 block: each of the entry's four pixels fills one 2 x 2 square.
+template <bool kLow>
 inline void PutV1(const BlockAt& b, const Entry& e) {
   for (int row = 0; row < 4; ++row) {
     Store64(b.rgb565 + row * b.stride565, e.v1_row565[row >> 1]);
-    Store32(b.low + row * b.stride_low, e.v1_row_low[row >> 1]);
+    if (kLow) Store32(b.low + row * b.stride_low, e.v1_row_low[row >> 1]);
   }
 }
 
@@ -124,8 +130,9 @@ bool CinepakDecoder::Init(int width, int height) {
   return true;
 }
 
-bool CinepakDecoder::Decode(const uint8_t* data, size_t size) {
+bool CinepakDecoder::Decode(const uint8_t* data, size_t size, bool keep_low_bits) {
   if (picture565_.empty()) return false;
+  keep_low_ = keep_low_bits;
   ByteReader in(data, size);
   const uint8_t flags = in.U8();
   const uint32_t frame_size = in.Be24();
@@ -171,13 +178,14 @@ bool CinepakDecoder::DecodeStrip(Strip& strip, const uint8_t* data, size_t size,
     const size_t n = chunk_size - 4;
     switch (id) {
       case 0x20: case 0x21: case 0x24: case 0x25:
-        ReadCodebook(strip.v4, id, false, body, n);
+        keep_low_ ? ReadCodebook<true>(strip.v4, id, false, body, n) : ReadCodebook<false>(strip.v4, id, false, body, n);
         break;
       case 0x22: case 0x23: case 0x26: case 0x27:
-        ReadCodebook(strip.v1, id, true, body, n);
+        keep_low_ ? ReadCodebook<true>(strip.v1, id, true, body, n) : ReadCodebook<false>(strip.v1, id, true, body, n);
         break;
       case 0x30: case 0x31: case 0x32:
-        return DecodeVectors(strip, id, body, n, y1, y2, x1, x2);
+        return keep_low_ ? DecodeVectors<true>(strip, id, body, n, y1, y2, x1, x2)
+                         : DecodeVectors<false>(strip, id, body, n, y1, y2, x1, x2);
       default:
         break;  // unknown chunks are passed over
     }
@@ -186,6 +194,7 @@ bool CinepakDecoder::DecodeStrip(Strip& strip, const uint8_t* data, size_t size,
   return false;  // a strip always ends with its blocks
 }
 
+template <bool kLow>
 bool CinepakDecoder::DecodeVectors(const Strip& strip, int chunk, const uint8_t* data, size_t size, int y1, int y2,
                                    int x1, int x2) {
   const uint8_t* p = data;
@@ -221,14 +230,14 @@ bool CinepakDecoder::DecodeVectors(const Strip& strip, int chunk, const uint8_t*
       const BlockAt block{row565 + x * 2, row_low + x, stride565, stride_low};
       if (v4) {
         if (end - p < 4) return false;
-        PutSquare(block, 0, 0, strip.v4[p[0]]);
-        PutSquare(block, 1, 0, strip.v4[p[1]]);
-        PutSquare(block, 0, 1, strip.v4[p[2]]);
-        PutSquare(block, 1, 1, strip.v4[p[3]]);
+        PutSquare<kLow>(block, 0, 0, strip.v4[p[0]]);
+        PutSquare<kLow>(block, 1, 0, strip.v4[p[1]]);
+        PutSquare<kLow>(block, 0, 1, strip.v4[p[2]]);
+        PutSquare<kLow>(block, 1, 1, strip.v4[p[3]]);
         p += 4;
       } else {
         if (p == end) return false;
-        PutV1(block, strip.v1[*p++]);
+        PutV1<kLow>(block, strip.v1[*p++]);
       }
     }
   }

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   crv::CinepakDecoder cinepak;
   if (!cinepak.Init(in.width, in.height)) __builtin_trap();
   for (int pass = 0; pass < 2; ++pass) {
-    if (cinepak.Decode(crv::fuzz::FrameData(in), in.frame.size()))
+    if (cinepak.Decode(crv::fuzz::FrameData(in), in.frame.size(), in.form == crv::PixelForm::kBgr24))
       cinepak.Put(out.target);
   }
   if (cinepak.StripsInUse() > crv::CinepakDecoder::kMaxStrips) __builtin_trap();
