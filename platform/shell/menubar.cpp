@@ -10,6 +10,8 @@
 
 #include "platform/shell/aygshell.h"
 
+#include <commctrl.h>
+
 namespace {
 
 const wchar_t kMenuBarClass[] = L"menu_worker";
@@ -29,6 +31,33 @@ struct MenuBar {
 };
 
 MenuBar* BarOf(HWND window) { return reinterpret_cast<MenuBar*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+SoftKey* KeyOf(MenuBar& bar, UINT command) {
+  for (SoftKey& key : bar.keys)
+    if (key.command == command) return &key;
+  return nullptr;
+}
+
+// The keys' texts, tab-separated, as the bar's window text: what another program (a test,
+// an accessibility tool) can read of the bar.
+void ShowKeysInCaption(HWND window, const MenuBar& bar) {
+  std::wstring caption;
+  for (size_t i = 0; i < bar.keys.size(); ++i) caption += (i ? L"\t" : L"") + std::wstring(bar.keys[i].text);
+  SetWindowTextW(window, caption.c_str());
+}
+
+// A key changed by its owner as on the device, through the toolbar messages: text, command
+// and enabled state.
+LRESULT SetKeyInfo(HWND window, MenuBar& bar, UINT command, const TBBUTTONINFOW* info) {
+  SoftKey* key = KeyOf(bar, command);
+  if (!key || !info) return FALSE;
+  if ((info->dwMask & TBIF_TEXT) && info->pszText) lstrcpynW(key->text, info->pszText, 64);
+  if (info->dwMask & TBIF_STATE) key->enabled = (info->fsState & TBSTATE_ENABLED) != 0;
+  if (info->dwMask & TBIF_COMMAND) key->command = static_cast<UINT>(info->idCommand);
+  ShowKeysInCaption(window, bar);
+  InvalidateRect(window, nullptr, FALSE);
+  return TRUE;
+}
 
 RECT KeyRect(HWND window, size_t index, size_t count) {
   RECT r;
@@ -125,6 +154,20 @@ LRESULT CALLBACK MenuBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         for (const SoftKey& key : bar->keys)
           if (key.command == static_cast<UINT>(lParam)) return reinterpret_cast<LRESULT>(key.popup);
       return 0;
+    case TB_SETBUTTONINFOW:
+      return bar ? SetKeyInfo(window, *bar, static_cast<UINT>(wParam), reinterpret_cast<const TBBUTTONINFOW*>(lParam))
+                 : FALSE;
+    case TB_ENABLEBUTTON:
+      if (SoftKey* key = bar ? KeyOf(*bar, static_cast<UINT>(wParam)) : nullptr) {
+        key->enabled = LOWORD(lParam) != 0;
+        InvalidateRect(window, nullptr, FALSE);
+        return TRUE;
+      }
+      return FALSE;
+    case TB_ISBUTTONENABLED: {
+      const SoftKey* key = bar ? KeyOf(*bar, static_cast<UINT>(wParam)) : nullptr;
+      return key && key->enabled;
+    }
     case WM_USER + 500:  // press key wParam: the hardware soft keys and tests
       if (bar) Press(window, *bar, static_cast<int>(wParam));
       return 0;
@@ -210,10 +253,6 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
     return FALSE;
   }
   info->hwndMB = window;
-  // The keys' texts, tab-separated, as the bar's window text: what another program (a test,
-  // an accessibility tool) can read of the bar.
-  std::wstring caption;
-  for (size_t i = 0; i < bar->keys.size(); ++i) caption += (i ? L"\t" : L"") + std::wstring(bar->keys[i].text);
-  SetWindowTextW(window, caption.c_str());
+  ShowKeysInCaption(window, *bar);
   return TRUE;
 }

@@ -276,6 +276,7 @@ std::vector<FolderEntry> ListMatches(const u16& pattern) {
     FolderEntry entry;
     entry.name = name;
     entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.hidden = (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
     entry.size = entry.isFolder ? 0 : (uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow);
     entry.lastWriteTime =
         uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32 | found.ftLastWriteTime.dwLowDateTime;
@@ -300,6 +301,7 @@ std::vector<FolderEntry> ListMatches(const u16& pattern) {
     FolderEntry entry;
     entry.name = name;
     entry.isFolder = S_ISDIR(st.st_mode);
+    entry.hidden = raw[0] == '.';
     entry.size = entry.isFolder ? 0 : static_cast<uint64_t>(st.st_size);
     entry.lastWriteTime = FileTimeOf(st);
     entries.push_back(std::move(entry));

@@ -57,6 +57,7 @@ bool ClearReadOnly(const u16& path);
 struct FolderEntry {
   u16 name;                    // without the folder
   bool isFolder = false;
+  bool hidden = false;         // the hidden attribute on Windows; natively a name starting with '.'
   uint64_t size = 0;           // bytes; 0 for a folder
   uint64_t lastWriteTime = 0;  // a Windows FILETIME: 100 ns units since 1601-01-01 UTC
 };

@@ -8,6 +8,10 @@
 #include <random>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace crv;
 namespace fs = std::filesystem;
 
@@ -85,6 +89,25 @@ TEST(DeviceFs, ListMatches) {
 
   EXPECT_TRUE(device_fs::IsFolder(folder.Path(u"sub")));
   EXPECT_FALSE(device_fs::IsFolder(folder.Path(u"a.jpg")));
+}
+
+// Hidden entries are marked: by the attribute on Windows, by a leading dot natively.
+TEST(DeviceFs, ListMatchesMarksHiddenEntries) {
+  Folder folder;
+  folder.Write("shown.mp3", "");
+#ifdef _WIN32
+  const std::string secret = "secret.mp3";
+  folder.Write(secret, "");
+  ASSERT_TRUE(SetFileAttributesW(folder.Native(secret).wstring().c_str(), FILE_ATTRIBUTE_HIDDEN));
+#else
+  const std::string secret = ".secret.mp3";
+  folder.Write(secret, "");
+#endif
+  const auto all = device_fs::ListMatches(folder.Path(u"*.*"));
+  ASSERT_EQ(2u, all.size());
+  EXPECT_FALSE(Find(all, u"shown.mp3")->hidden);
+  ASSERT_NE(nullptr, Find(all, FromUtf8(secret)));
+  EXPECT_TRUE(Find(all, FromUtf8(secret))->hidden);
 }
 
 // A file opened for reading reads at any offset and never past its end; a missing file or a
