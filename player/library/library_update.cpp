@@ -1,5 +1,7 @@
 #include "player/library/library_update.h"
 
+#include <unordered_set>
+
 #include "player/base/device_fs.h"
 #include "player/base/file_kind.h"
 
@@ -66,17 +68,29 @@ void LibraryUpdate::Search(const u16& folder, const u16& pattern) {
   }
 }
 
+namespace {
+
+// What makes two records the same item (CMediaItem::IsSame): type and location.
+u16 ItemKey(const CMediaItem& item) { return item.GetLocation() + u'|' + Decimal(item.GetType()); }
+
+}  // namespace
+
 void LibraryUpdate::AddFound() {
   progress_.StartBar(static_cast<int>(found_.size()));
+  // The library's items by key, so that a large device is not one look through the whole
+  // list per file.
+  std::unordered_set<u16> present;
+  for (const auto& item : library_.Items())
+    if (item) present.insert(ItemKey(*item));
   for (size_t i = 0; i < found_.size() && !Cancelled(); ++i) {
     CMediaItem item;
     item.SetLocation(found_[i]);
     progress_.ShowCounter(AddedText(static_cast<int>(i)));
     // A file found twice, or already in the library, is not read again.
-    if (!library_.Contains(item)) {
+    if (present.insert(ItemKey(item)).second) {
       item.GetTitle();
       if (tags_) tags_(item);
-      library_.Add(item);
+      library_.AddAbsent(item);
     }
     progress_.StepBar();
   }

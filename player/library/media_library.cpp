@@ -52,8 +52,12 @@ bool CMediaLibrary::Save(const u16& program_folder) const {
 }
 
 bool CMediaLibrary::Add(const CMediaItem& item) {
-  if (!device_fs::FileExists(item.GetLocation())) return false;
   if (Contains(item)) return false;
+  return AddAbsent(item);
+}
+
+bool CMediaLibrary::AddAbsent(const CMediaItem& item) {
+  if (!device_fs::FileExists(item.GetLocation())) return false;
   items_.push_back(std::make_unique<CMediaItem>(item));
   return true;
 }

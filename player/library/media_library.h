@@ -35,6 +35,9 @@ class CMediaLibrary {
 
   // Appends a deep copy when the item's file exists and no same item is present.
   bool Add(const CMediaItem& item);
+  // The same for a caller that knows no same item is present (a bulk add that keeps its own
+  // index of the library: Add looks through the whole list each time).
+  bool AddAbsent(const CMediaItem& item);
   bool Contains(const CMediaItem& item) const { return IndexOf(item) >= 0; }
   int IndexOf(const CMediaItem& item) const;
   bool RemoveAt(int index);
