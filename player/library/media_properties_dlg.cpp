@@ -1,0 +1,137 @@
+#include "player/library/media_properties_dlg.h"
+
+#include <algorithm>
+
+#include "platform/shell/aygshell.h"
+#include "player/base/win16.h"
+#include "player/resources/resource_ids.h"
+
+namespace crv {
+namespace {
+
+constexpr int kTitleLimit = 150;   // characters the user may type as a title
+constexpr int kFieldLimit = 260;   // the same for an album, artist or genre
+constexpr WPARAM kScreenTurned = 12290;  // the shell's setting change for a turned screen
+
+bool LessNoCase(const u16& a, const u16& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char16_t x, char16_t y) { return FoldCase(x) < FoldCase(y); });
+}
+
+// Stable, so values equal without case keep the library's order.
+void SortNoCase(std::vector<u16>& values) { std::stable_sort(values.begin(), values.end(), LessNoCase); }
+
+UINT Template() { return PickTemplate(IDD_PROPERTIES_PORTRAIT, IDD_PROPERTIES_LANDSCAPE, IDD_PROPERTIES_SQUARE); }
+
+}  // namespace
+
+CMediaPropertiesDlg::CMediaPropertiesDlg(HWND parent, HINSTANCE instance, CMediaLibrary& library,
+                                         const u16& program_folder, const CMediaItem& item)
+    : ApiDialog(Template(), parent, instance), library_(library), program_folder_(program_folder), item_(item) {}
+
+BOOL CMediaPropertiesDlg::OnInitDialog() {
+  ApiDialog::OnInitDialog();
+  InitDialogFullScreen(window_, 0);
+  CreateMenuBar();
+  FillTitle();
+  FillAlbumsAndArtists();
+  FillGenres();
+  return TRUE;
+}
+
+void CMediaPropertiesDlg::CreateMenuBar() {
+  SHMENUBARINFO bar{sizeof bar};
+  bar.hwndParent = window_;
+  bar.nToolBarId = IDR_PROPERTIES_MENU;
+  bar.hInstRes = instance_;
+  menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
+}
+
+void CMediaPropertiesDlg::FillTitle() {
+  SendDlgItemMessageW(window_, IDC_PROPERTIES_TITLE, EM_LIMITTEXT, kTitleLimit, 0);
+  SetDlgItemTextW(window_, IDC_PROPERTIES_TITLE, W(item_.DisplayTitle().c_str()));
+}
+
+// The values already used by items of the same type, so that one spelling spreads.
+void CMediaPropertiesDlg::FillAlbumsAndArtists() {
+  std::vector<u16> albums, artists;
+  library_.DistinctAlbums(item_.GetType(), albums);
+  library_.DistinctArtists(item_.GetType(), artists);
+  SortNoCase(albums);
+  SortNoCase(artists);
+  FillCombo(IDC_PROPERTIES_ALBUM, albums, item_.GetAlbum());
+  FillCombo(IDC_PROPERTIES_ARTIST, artists, item_.GetArtist());
+}
+
+// The fixed genre names of the resources, already in order; a missing string is left out.
+void CMediaPropertiesDlg::FillGenres() {
+  std::vector<u16> genres;
+  for (int i = 0; i < IDS_GENRE_COUNT; ++i) {
+    wchar_t name[kFieldLimit + 1] = L"";
+    if (LoadStringW(instance_, IDS_GENRE_FIRST + i, name, kFieldLimit + 1) > 0) genres.push_back(U(name));
+  }
+  FillCombo(IDC_PROPERTIES_GENRE, genres, item_.GetGenre());
+}
+
+void CMediaPropertiesDlg::FillCombo(int id, const std::vector<u16>& values, const u16& text) {
+  HWND combo = GetDlgItem(window_, id);
+  SendMessageW(combo, CB_LIMITTEXT, kFieldLimit, 0);
+  for (const u16& value : values) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(value.c_str())));
+  SetWindowTextW(combo, W(text.c_str()));
+}
+
+// The whole text: the limits bound what the user types, but a longer stored value shown as it
+// is must not come back cut when the user did not touch it.
+u16 CMediaPropertiesDlg::ReadText(int id) const {
+  HWND control = GetDlgItem(window_, id);
+  const int length = control ? GetWindowTextLengthW(control) : 0;
+  if (length <= 0) return u16();
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(std::max(0, GetWindowTextW(control, &text[0], length + 1))));
+  return U(text.c_str());
+}
+
+// An emptied box keeps the field as it was; the record is found again by type and location,
+// and when it has left the library meanwhile nothing is written.
+void CMediaPropertiesDlg::OnDone() {
+  const u16 title = ReadText(IDC_PROPERTIES_TITLE), album = ReadText(IDC_PROPERTIES_ALBUM),
+            artist = ReadText(IDC_PROPERTIES_ARTIST), genre = ReadText(IDC_PROPERTIES_GENRE);
+  if (!title.empty()) item_.SetTitle(title);
+  if (!album.empty()) item_.SetAlbum(album);
+  if (!artist.empty()) item_.SetArtist(artist);
+  if (!genre.empty()) item_.SetGenre(genre);
+  const int index = library_.IndexOf(item_);
+  if (index >= 0 && library_.ReplaceAt(index, item_)) saved_ = library_.Save(program_folder_);
+  EndDialog(IDOK);
+}
+
+void CMediaPropertiesDlg::OnCancel() { EndDialog(IDCANCEL); }
+
+BOOL CMediaPropertiesDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  switch (LOWORD(wParam)) {
+    case IDOK: OnDone(); return TRUE;
+    case IDCANCEL:
+    case kCmdClose: OnCancel(); return TRUE;
+  }
+  return ApiDialog::OnCommand(wParam, lParam);
+}
+
+void CMediaPropertiesDlg::OnScreenTurned() {
+  templateId_ = static_cast<WORD>(Template());
+  InitDialogFullScreen(window_, 0);
+}
+
+LRESULT CMediaPropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETTINGCHANGE:
+      if (wParam == kScreenTurned) OnScreenTurned();
+      break;
+    case WM_DESTROY:
+      if (menuBar_) DestroyWindow(menuBar_);
+      menuBar_ = nullptr;
+      break;
+  }
+  return ApiDialog::WindowProc(message, wParam, lParam);
+}
+
+}  // namespace crv
