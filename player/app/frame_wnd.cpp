@@ -244,6 +244,23 @@ void FrameWnd::SavePanelSettings(const PanelSettings& panel) {
   LoadSaveShuffle(store_, shuffle, Direction::Write);
 }
 
+// The library file beside the program; the file view's folder kept in "LastPath".
+LibraryDialogPlaces FrameWnd::LibraryPlaces() {
+  LibraryDialogPlaces places;
+  wchar_t folder[MAX_PATH] = L"";
+  ProgramFolder(folder, MAX_PATH);
+  places.program_folder = U(folder);
+  char16_t last[kPathChars] = u"";
+  LoadSaveLastPath(store_, last, kPathChars, Direction::Read);
+  places.last_folder = last;
+  places.save_last_folder = [this](const u16& used) {
+    char16_t path[kPathChars];
+    CopyTo(path, kPathChars, used);
+    LoadSaveLastPath(store_, path, kPathChars, Direction::Write);
+  };
+  return places;
+}
+
 void FrameWnd::SetFrameFullScreen(bool on) {
   if (on != fullScreen_) ToggleFullScreen();
 }

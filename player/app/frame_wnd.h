@@ -57,6 +57,7 @@ class FrameWnd : public ApiFrameWnd, public PanelOwner {
   void SetFrameFullScreen(bool on) override;
   void SavePanelSettings(const PanelSettings& settings) override;
   void CommandUnavailable(UINT id) override { NotBuiltYet(id); }
+  LibraryDialogPlaces LibraryPlaces() override;
 
  private:
   // Start-up and views (frame_wnd.cpp).

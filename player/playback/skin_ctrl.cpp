@@ -376,6 +376,7 @@ LRESULT CSkinCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       Advance(static_cast<int>(wParam), (lParam & 0xFFFF) != 0, (lParam >> 16) != 0);
       return 0;
     case kMsgPanelDeleteLibrary:
+      CloseLibrary();
       return 0;
     case kMsgPanelStatusText:
       if (wParam) SetStatus(reinterpret_cast<const char16_t*>(wParam));
@@ -384,6 +385,7 @@ LRESULT CSkinCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam && *reinterpret_cast<const char16_t*>(wParam)) SetTitle(reinterpret_cast<const char16_t*>(wParam));
       return 0;
     case WM_DESTROY:
+      CloseLibrary();
       KillTimer(window_, 0x8BBA);
       if (engine_ == kEngineHosted) wmp::CloseMedia();
       StopKeepAwake();

@@ -11,6 +11,7 @@
 
 #include "player/base/api_wnd.h"
 #include "player/base/keep_awake.h"
+#include "player/library/library_dlg.h"
 #include "player/library/now_playing.h"
 #include "player/library/playlist.h"
 #include "player/playback/panel_rules.h"
@@ -65,6 +66,8 @@ class PanelOwner {
   virtual void SavePanelSettings(const PanelSettings& settings) = 0;
   // A command whose dialog belongs to a part of the player not here yet.
   virtual void CommandUnavailable(UINT id) = 0;
+  // Where the library dialog finds the library file and the file view's last folder.
+  virtual LibraryDialogPlaces LibraryPlaces() = 0;
 };
 
 class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
@@ -95,6 +98,7 @@ class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
 
   CPlaylist& NowPlaying() { return nowPlaying_; }
   CVideoView& VideoView() { return video_; }
+  HWND LibraryDialog() const { return library_ && IsWindow(library_) ? library_ : nullptr; }
   PanelEngine Engine() const { return engine_; }
   const std::u16string& StatusText() const { return status_; }
   const std::u16string& TitleText() const { return title_; }
@@ -138,6 +142,8 @@ class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
   void ToggleMute();
   void ApplyVolume();
   void SetZoom(UINT id);
+  void OpenLibrary(UINT mode);
+  void CloseLibrary();
   void OnTimer(UINT_PTR id);
   void OnProgress(WPARAM total, LPARAM position);
   void OnPlaybackStarted(bool mpeg);
@@ -180,6 +186,7 @@ class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
   HFONT titleFont_ = nullptr;
   bool fullScreen_ = false;
   KeepAwake keepAwake_;
+  HWND library_ = nullptr;  // the library dialog while it is open (it deletes itself)
 };
 
 }  // namespace crv

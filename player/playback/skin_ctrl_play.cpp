@@ -218,7 +218,8 @@ void CSkinCtrl::Advance(int code, bool play, bool closeLibrary) {
   }
   const NavigationButtons nav = NavigationFor(nowPlaying_.GetCurrent(), count);
   EnableNavigation(nav.next, nav.previous);
-  (void)closeLibrary;  // the library dialog closes itself when it plays something
+  // Posted: the dialog that asked for this may still be in its own command handler.
+  if (closeLibrary) PostMessageW(window_, kMsgPanelDeleteLibrary, 0, 0);
   SetFullScreenButton(kButtonNormal);
   entry->SetCurrentMarker(1);
   if (engine_ == kEngineHosted) {
@@ -371,6 +372,23 @@ void CSkinCtrl::ApplyVolume() {
   }
 }
 
+// ---- The library dialog ---------------------------------------------------------------------------
+
+// One library dialog at a time: a new request replaces the open one.
+void CSkinCtrl::OpenLibrary(UINT mode) {
+  CloseLibrary();
+  auto* dialog = new CMediaLibraryDlg(owner_.FrameWindow(), instance_ ? instance_ : GetModuleHandleW(nullptr), mode,
+                                      nowPlaying_, this, owner_.LibraryPlaces());
+  library_ = dialog->CreateModeless();  // the dialog deletes itself with its window
+  if (!library_) delete dialog;  // no window was made (a window made deletes its object)
+}
+
+void CSkinCtrl::CloseLibrary() {
+  HWND dialog = LibraryDialog();
+  library_ = nullptr;
+  if (dialog) DestroyWindow(dialog);
+}
+
 // ---- Menu commands --------------------------------------------------------------------------------
 
 void CSkinCtrl::SetZoom(UINT id) {
@@ -396,11 +414,16 @@ void CSkinCtrl::SetZoom(UINT id) {
 bool CSkinCtrl::ClaimCommand(UINT id) {
   switch (id) {
     case kCmdNowPlaying:
+      Pause(true);
+      OpenLibrary(kLibraryModeNowPlaying);
+      return true;
     case kCmdLibrary:
       Pause(true);
-      owner_.CommandUnavailable(id);
+      OpenLibrary(kLibraryModeDefault);
       return true;
     case kCmdOpenFile:
+      OpenLibrary(kLibraryModeFiles);
+      return true;
     case kCmdContrast:
       owner_.CommandUnavailable(id);
       return true;

@@ -14,6 +14,7 @@
 #include "player/media/tests/avi_builder.h"
 #include "player/pictures/reader_registry.h"
 #include "player/playback/skin_ctrl.h"
+#include "player/resources/resource_ids.h"
 
 namespace crv {
 namespace {
@@ -27,8 +28,10 @@ class FakeFrame : public PanelOwner {
     saves++;
   }
   void CommandUnavailable(UINT id) override { unavailable = id; }
+  LibraryDialogPlaces LibraryPlaces() override { return places; }
 
   HWND window = nullptr;
+  LibraryDialogPlaces places;
   bool fullScreen = false;
   PanelSettings saved;
   int saves = 0;
@@ -150,6 +153,37 @@ TEST_F(SkinCtrlTest, AHandedOverPlaylistFillsNowPlayingAndPlaysItsFirstEntry) {
   EXPECT_EQ(currentThen, 1);
   EXPECT_EQ(titleThen, u"second");
   EXPECT_EQ(statusThen, u"Playing");
+}
+
+// "Open File..." opens the library dialog on the file view; "Play" on a movie there plays it
+// in the panel and the dialog goes away.
+TEST_F(SkinCtrlTest, AMoviePlayedFromTheFileViewPlaysAndClosesTheLibrary) {
+  Make(PanelSettings{});
+  Movie("picked.avi", 5);
+  frame_.places.program_folder = Wide(test::TestDir());
+  frame_.places.last_folder = Wide(test::TestDir());
+  ASSERT_TRUE(panel_->ClaimCommand(kCmdOpenFile));
+  HWND dialog = panel_->LibraryDialog();
+  ASSERT_NE(dialog, nullptr);
+  HWND list = GetDlgItem(dialog, IDC_LIBRARY_LIST);
+  LVFINDINFOW find{LVFI_STRING};
+  find.psz = L"picked.avi";
+  const int row = ListView_FindItem(list, -1, &find);
+  ASSERT_GE(row, 0);
+  ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  SendMessageW(dialog, WM_COMMAND, ID_LIBRARY_PLAY, 0);
+  Pump(300);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ(panel_->LibraryDialog(), nullptr);
+  EXPECT_EQ(panel_->TitleText(), u"picked");
+  EXPECT_EQ(panel_->NowPlaying().Count(), 1);
+  // "Now Playing" opens it again on the list, with the movie marked as playing.
+  ASSERT_TRUE(panel_->ClaimCommand(kCmdNowPlaying));
+  dialog = panel_->LibraryDialog();
+  ASSERT_NE(dialog, nullptr);
+  wchar_t text[64] = L"";
+  GetWindowTextW(GetDlgItem(dialog, IDC_LIBRARY_LIST), text, 64);
+  EXPECT_EQ(std::wstring(text), L"picked");
 }
 
 TEST_F(SkinCtrlTest, TheExtensionChoosesTheEngineAndABrokenMovieShowsLoadingError) {
