@@ -239,4 +239,15 @@ BOOL InitDialogFullScreen(HWND dialog, DWORD flags) {
   return SHInitDialog(&info);
 }
 
+void FitDialogAboveMenuBar(HWND dialog, HWND menuBar) {
+  if (!menuBar) return;
+  RECT bar, area;
+  GetWindowRect(menuBar, &bar);
+  GetWindowRect(dialog, &area);
+  if (bar.top > area.top && area.bottom > bar.top)
+    SetWindowPos(dialog, nullptr, 0, 0, area.right - area.left, bar.top - area.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(menuBar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 }  // namespace crv

@@ -87,5 +87,7 @@ class ApiDialog : public ApiWnd {
 UINT PickTemplate(UINT portrait, UINT landscape, UINT square);
 // SHInitDialog with the size-full-screen flag added.
 BOOL InitDialogFullScreen(HWND dialog, DWORD flags);
+// A full-screen dialog ends where its soft-key bar begins, and the bar stays in front of it.
+void FitDialogAboveMenuBar(HWND dialog, HWND menuBar);
 
 }  // namespace crv

@@ -498,6 +498,7 @@ void CMediaLibraryDlg::SetMenuBar(UINT id) {
   bar.hInstRes = instance_;
   menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
   menuBarId_ = id;
+  FitDialogAboveMenuBar(window_, menuBar_);
 }
 
 // The header bar along the top (the level button, "Back" at its right), the list below.
@@ -520,10 +521,14 @@ LRESULT CMediaLibraryDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
       if (wParam == kScreenTurned) {
         templateId_ = static_cast<WORD>(PickTemplate(IDD_LIBRARY_PORTRAIT, IDD_LIBRARY_LANDSCAPE, IDD_LIBRARY_SQUARE));
         InitDialogFullScreen(window_, 0);
+        FitDialogAboveMenuBar(window_, menuBar_);
       }
       break;
     case WM_SIZE:
       if (list_) PlaceControls();
+      break;
+    case WM_SHOWWINDOW:
+      if (wParam) PostMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list_), TRUE);
       break;
     case WM_DESTROY:
       if (menuBar_) DestroyWindow(menuBar_);

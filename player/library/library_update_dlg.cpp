@@ -84,6 +84,7 @@ BOOL CMediaLibraryUpdateDlg::OnInitDialog() {
   bar.nToolBarId = IDR_LIBRARY_UPDATE_MENU;
   bar.hInstRes = instance_;
   menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
+  FitDialogAboveMenuBar(window_, menuBar_);
   SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_COUNTER, L"");
   SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_PHASE, L"");
   ShowWindow(GetDlgItem(window_, IDC_LIBRARY_UPDATE_PROGRESS), SW_HIDE);
@@ -109,8 +110,11 @@ void CMediaLibraryUpdateDlg::OnTexts() {
   EnterCriticalSection(&lock_);
   const u16 counter = counter_, phase = phase_;
   LeaveCriticalSection(&lock_);
-  SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_COUNTER, W(counter.c_str()));
-  SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_PHASE, W(phase.c_str()));
+  // Only what changed is set again: a static control repaints (and flickers) on every set.
+  if (counter != shownCounter_) SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_COUNTER, W(counter.c_str()));
+  if (phase != shownPhase_) SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_PHASE, W(phase.c_str()));
+  shownCounter_ = counter;
+  shownPhase_ = phase;
 }
 
 // The bar appears with the work's first range.
@@ -188,6 +192,7 @@ LRESULT CMediaLibraryUpdateDlg::WindowProc(UINT message, WPARAM wParam, LPARAM l
         templateId_ = static_cast<WORD>(
             PickTemplate(IDD_LIBRARY_UPDATE_PORTRAIT, IDD_LIBRARY_UPDATE_LANDSCAPE, IDD_LIBRARY_UPDATE_SQUARE));
         InitDialogFullScreen(window_, 0);
+        FitDialogAboveMenuBar(window_, menuBar_);
       }
       break;
     case WM_SIZE: PlaceControls(); break;

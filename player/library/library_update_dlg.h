@@ -57,6 +57,7 @@ class CMediaLibraryUpdateDlg : public ApiDialog {
   WorkerThread worker_;
   CRITICAL_SECTION lock_;  // the texts below, written by the worker
   u16 counter_, phase_;
+  u16 shownCounter_, shownPhase_;  // on the screen (the dialog's thread only)
   std::atomic<int> bar_range_{0}, bar_position_{0};
   std::atomic<bool> texts_pending_{false}, bar_pending_{false};
   HWND menuBar_ = nullptr;

@@ -45,6 +45,7 @@ void CMediaPropertiesDlg::CreateMenuBar() {
   bar.nToolBarId = IDR_PROPERTIES_MENU;
   bar.hInstRes = instance_;
   menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
+  FitDialogAboveMenuBar(window_, menuBar_);
 }
 
 void CMediaPropertiesDlg::FillTitle() {
@@ -119,6 +120,7 @@ BOOL CMediaPropertiesDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 void CMediaPropertiesDlg::OnScreenTurned() {
   templateId_ = static_cast<WORD>(Template());
   InitDialogFullScreen(window_, 0);
+  FitDialogAboveMenuBar(window_, menuBar_);
 }
 
 LRESULT CMediaPropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

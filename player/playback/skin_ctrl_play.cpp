@@ -380,7 +380,11 @@ void CSkinCtrl::OpenLibrary(UINT mode) {
   auto* dialog = new CMediaLibraryDlg(owner_.FrameWindow(), instance_ ? instance_ : GetModuleHandleW(nullptr), mode,
                                       nowPlaying_, this, owner_.LibraryPlaces());
   library_ = dialog->CreateModeless();  // the dialog deletes itself with its window
-  if (!library_) delete dialog;  // no window was made (a window made deletes its object)
+  if (!library_) {
+    delete dialog;  // no window was made (a window made deletes its object)
+    return;
+  }
+  ShowWindow(library_, SW_SHOW);
 }
 
 void CSkinCtrl::CloseLibrary() {
