@@ -85,7 +85,6 @@ BOOL CMediaLibraryDlg::OnInitDialog() {
   ListView_InsertColumn(list_, 0, &column);
   CreateIcons();
   LoadLabels();
-  library_.Load(places_.program_folder);  // a missing or broken file: empty lists
   if (!places_.last_folder.empty() && device_fs::IsFolder(places_.last_folder)) folder_ = places_.last_folder;
   PlaceControls();
   switch (mode_) {
@@ -116,19 +115,27 @@ u16 CMediaLibraryDlg::LoadText(UINT id, const char16_t* fallback) const {
   return LoadStringW(instance_, id, text, 128) > 0 ? u16(U(text)) : u16(fallback);
 }
 
+// The pictures are drawn at 16 pixels and stretched to the screen's resolution.
 void CMediaLibraryDlg::CreateIcons() {
-  icons_ = ImageList_Create(kIconSize, kIconSize, ILC_COLOR24, 5, 0);
   HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
+  const int size = MulDiv(kIconSize, GetDeviceCaps(screen, LOGPIXELSY), 96);
+  icons_ = ImageList_Create(size, size, ILC_COLOR24, 5, 0);
+  HDC drawn = CreateCompatibleDC(screen), scaled = CreateCompatibleDC(screen);
+  HBITMAP picture = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
+  HGDIOBJ oldPicture = SelectObject(drawn, picture);
   for (RowIcon icon : {RowIcon::kFolder, RowIcon::kMusic, RowIcon::kVideo, RowIcon::kPlaylist, RowIcon::kPlaying}) {
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    DrawIcon(dc, icon);
-    SelectObject(dc, old);
+    DrawIcon(drawn, icon);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+    HGDIOBJ old = SelectObject(scaled, bitmap);
+    StretchBlt(scaled, 0, 0, size, size, drawn, 0, 0, kIconSize, kIconSize, SRCCOPY);
+    SelectObject(scaled, old);
     ImageList_Add(icons_, bitmap, nullptr);
     DeleteObject(bitmap);
   }
-  DeleteDC(dc);
+  SelectObject(drawn, oldPicture);
+  DeleteObject(picture);
+  DeleteDC(drawn);
+  DeleteDC(scaled);
   ReleaseDC(nullptr, screen);
   ListView_SetImageList(list_, icons_, LVSIL_SMALL);
 }
@@ -146,6 +153,7 @@ void CMediaLibraryDlg::Open(uint32_t node, u16 value) {
   }
   node_ = node;
   value_ = std::move(value);
+  if (node != kNodeRoot && node != kNodeMyMusic && node != kNodeMyVideos) LoadLibrary();  // fixed rows
   browser_.List(node, value_, rows_);
   levels_ = browser_.Levels(node, value_);
   SetMenuBar(IDR_LIBRARY_MENU);
@@ -172,6 +180,14 @@ void CMediaLibraryDlg::ShowNowPlaying(int select) {
   levels_ = browser_.Levels(kNodeNowPlaying, u16());
   SetMenuBar(IDR_NOW_PLAYING_MENU);
   Show(select);
+}
+
+// The library is read when a list needs it, not before the first list shows: on a large
+// library that takes most of the opening time, and Now Playing and the folders do without it.
+void CMediaLibraryDlg::LoadLibrary() {
+  if (libraryLoaded_) return;
+  library_.Load(places_.program_folder);  // a missing or broken file: empty lists
+  libraryLoaded_ = true;
 }
 
 void CMediaLibraryDlg::Reopen() {
@@ -240,6 +256,7 @@ void CMediaLibraryDlg::OnPlay() {
     return;
   }
   MediaItemList items;
+  LoadLibrary();
   browser_.ItemsOfRow(*chosen, items);
   if (items.empty()) {
     OnRowTapped(row);
@@ -280,6 +297,7 @@ void CMediaLibraryDlg::OnDelete() {
   const int selected = Selection();
   const LibraryRow* row = SelectedRow();
   if (!row || !row->record || row->node == kNodeFile) return;
+  LoadLibrary();
   const int index = library_.IndexOf(*row->record);
   if (index < 0) return;
   {
@@ -295,8 +313,8 @@ void CMediaLibraryDlg::OnUpdate() {
   CMediaLibraryUpdateDlg update(window_, instance_, places_.program_folder);
   if (!places_.windows_folder.empty()) update.SetSearch(places_.search_root, places_.windows_folder);
   if (update.DoModal() != IDOK) return;
-  library_.Clear();
-  library_.Load(places_.program_folder);
+  libraryLoaded_ = false;
+  LoadLibrary();
   Reopen();
 }
 
@@ -305,6 +323,7 @@ void CMediaLibraryDlg::OnProperties() {
   if (!row || !row->record || row->node != kNodeItem || row->record->GetType() == kMediaPlaylist) return;
   if (node_ == kNodeNowPlaying) return;
   const int selected = Selection();
+  LoadLibrary();
   CMediaPropertiesDlg properties(window_, instance_, library_, places_.program_folder, *row->record);
   if (properties.DoModal() != IDOK) return;
   browser_.List(node_, value_, rows_);

@@ -63,6 +63,7 @@ class CMediaLibraryDlg : public ApiDialog {
   void OnLevelsMenu();
   void OnRowTapped(int row);
   void Reopen();
+  void LoadLibrary();
 
   // Commands of the library and file views.
   void OnPlay();
@@ -97,6 +98,7 @@ class CMediaLibraryDlg : public ApiDialog {
   LibraryDialogPlaces places_;
   LibraryLabels labels_;
   CMediaLibrary library_;
+  bool libraryLoaded_ = false;
   LibraryBrowser browser_{library_, labels_};
 
   uint32_t node_ = kNodeRoot;  // the list shown
