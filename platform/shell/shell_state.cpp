@@ -225,7 +225,9 @@ BOOL WINAPI SHHandleWMSettingChange(HWND window, WPARAM wParam, LPARAM, SHACTIVA
   if (wParam != SPI_SETSIPINFO || !IsWindow(window)) return FALSE;
   RECT area;
   SHGetVisibleDesktop(&area);
-  SetWindowPos(window, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top, SWP_NOZORDER);
+  // Resized in place: a window that is not the active one stays where it is behind the others.
+  SetWindowPos(window, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
   return TRUE;
 }
 

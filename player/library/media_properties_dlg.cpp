@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kTitleLimit = 150;   // characters the user may type as a title
 constexpr int kFieldLimit = 260;   // the same for an album, artist or genre
+constexpr int kMargin = 8;         // pixels between the boxes and the screen's right edge
 constexpr WPARAM kScreenTurned = 12290;  // the shell's setting change for a turned screen
 
 bool LessNoCase(const u16& a, const u16& b) {
@@ -33,6 +34,7 @@ BOOL CMediaPropertiesDlg::OnInitDialog() {
   ApiDialog::OnInitDialog();
   InitDialogFullScreen(window_, 0);
   CreateMenuBar();
+  FitControlsToWidth();
   FillTitle();
   FillAlbumsAndArtists();
   FillGenres();
@@ -46,6 +48,21 @@ void CMediaPropertiesDlg::CreateMenuBar() {
   bar.hInstRes = instance_;
   menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
   FitDialogAboveMenuBar(window_, menuBar_);
+}
+
+// The boxes reach to the screen's right margin (the templates are laid out for the narrowest).
+void CMediaPropertiesDlg::FitControlsToWidth() {
+  RECT client;
+  GetClientRect(window_, &client);
+  for (HWND control = GetWindow(window_, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+    const int margin = kMargin;
+    if (r.left + margin >= client.right) continue;
+    SetWindowPos(control, nullptr, 0, 0, client.right - margin - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void CMediaPropertiesDlg::FillTitle() {
@@ -121,6 +138,7 @@ void CMediaPropertiesDlg::OnScreenTurned() {
   templateId_ = static_cast<WORD>(Template());
   InitDialogFullScreen(window_, 0);
   FitDialogAboveMenuBar(window_, menuBar_);
+  FitControlsToWidth();
 }
 
 LRESULT CMediaPropertiesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

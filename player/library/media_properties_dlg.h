@@ -34,6 +34,7 @@ class CMediaPropertiesDlg : public ApiDialog {
 
  private:
   void CreateMenuBar();
+  void FitControlsToWidth();
   void FillTitle();
   void FillAlbumsAndArtists();
   void FillGenres();

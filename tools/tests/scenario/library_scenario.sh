@@ -3,9 +3,10 @@
 # with their tags, in "\My Documents" and "\Storage Card" (and one in "\Windows" and one in a
 # hidden folder, which are never searched): "Library..." opens the library dialog; "Update
 # Library..." fills it (the progress bar shows, "Done" saves "hvml.hvl"); the artists are
-# listed from the tags ("Abba" and "ABBA" one row); a clip picked by artist plays in the panel
-# and its artist's other clip is queued; Now Playing is reordered, saved as a ".hvpl" and
-# played back from the file view; a Cancel during the update of a large tree stops at once and
+# listed from the tags ("Abba" and "ABBA" one row); "Properties" renames a song; a clip picked
+# by artist plays in the panel with its artist's other clip after it, and a third is queued up
+# from "All Video"; Now Playing is reordered, saved as a ".hvpl" and played back from the file
+# view; a Cancel during the update of a large tree stops at once and
 # leaves "hvml.hvl" byte for byte as it was.
 #
 # The dialog's list names its rows in its window text, one per line; the panel's window text
@@ -135,6 +136,22 @@ tap_row Abba
 within 10 rows_are $'Abba Song 1\nAbba Song 2\nAbba Song 3\nGold Song' ||
   fail "Abba's songs are: ${l_rows//$'\n'/, }"
 
+step "Properties renames a song; the library file keeps the new title"
+tap_row "Gold Song"
+open_menu
+tap_menu Properties
+wait_class "$dialog_class" Properties
+keys_of_properties=$(soft_keys)
+shot properties-open
+key End
+type_text " (Live)"
+shot properties
+case $keys_of_properties in Done\|*) soft_key left ;; *) soft_key right ;; esac
+within 10 level_is Abba || fail "\"Done\" did not go back to Abba's songs (level \"$w_text\")"
+within 10 rows_are $'Abba Song 1\nAbba Song 2\nAbba Song 3\nGold Song (Live)' ||
+  fail "after Properties Abba's songs are: ${l_rows//$'\n'/, }"
+grep -q '<title>Gold Song (Live)</title>' "$library_file" || fail "the new title is not in $library_file"
+
 step "a clip picked by its artist plays in the panel; the artist's other clip follows it"
 # Back to the top through the header's "Back", then My Videos > Artist > Director.
 back_to_top() {
@@ -161,15 +178,29 @@ within 20 title_is "Red Clip" || fail "\"Red Clip\" did not come up in the panel
 within 10 status_is Playing || fail "\"Red Clip\" does not play (status \"$p_status\")"
 shot red-playing
 
-step "Now Playing holds both clips; Move Up reorders it; it is saved as a playlist"
-soft_key left
+step "another clip is queued up from All Video"
+open_menu
+tap_menu "Library..."
+wait_class "$dialog_class" Library
+tap_row "My Videos"
+tap_row "All Video"
+within 10 level_is "All Video" || fail "tapping \"All Video\" did not open it (level \"$w_text\")"
+tap_row "Green Clip"
+open_menu
+tap_menu "Queue Up"
+look "$dialog_class"
+[ "$w_text" = "All Video" ] || fail "Queue Up left the list (level \"$w_text\")"
+
+step "Now Playing holds the three clips; Move Up reorders it; it is saved as a playlist"
+open_menu
+tap_menu "Now Playing"
 wait_class "$dialog_class" "Now Playing"
 expect_soft_keys Play Menu
-within 10 rows_are $'Blue Clip\nRed Clip' || fail "Now Playing lists: ${l_rows//$'\n'/, }"
+within 10 rows_are $'Blue Clip\nRed Clip\nGreen Clip' || fail "Now Playing lists: ${l_rows//$'\n'/, }"
 tap_row "Red Clip"
 open_menu
 tap_menu "Move Up"
-within 10 rows_are $'Red Clip\nBlue Clip' || fail "after Move Up Now Playing lists: ${l_rows//$'\n'/, }"
+within 10 rows_are $'Red Clip\nBlue Clip\nGreen Clip' || fail "after Move Up Now Playing lists: ${l_rows//$'\n'/, }"
 shot now-playing
 open_menu
 tap_menu "Save as Playlist..."
@@ -177,8 +208,8 @@ wait_class "$dialog_class" "Save Playlist"
 type_text '\My Documents\Director Mix.hvpl'
 key Return
 within 10 test -f "$docs/Director Mix.hvpl" || fail "the playlist was not saved as \\My Documents\\Director Mix.hvpl"
-grep -q 'red.avi.*blue.avi' <(tr -d '\n' <"$docs/Director Mix.hvpl") ||
-  fail "the saved playlist does not hold Red then Blue: $(cat "$docs/Director Mix.hvpl")"
+grep -q 'red.avi.*blue.avi.*green.avi' <(tr -d '\n' <"$docs/Director Mix.hvpl") ||
+  fail "the saved playlist does not hold Red, Blue and Green: $(cat "$docs/Director Mix.hvpl")"
 
 step "the saved playlist plays from the file view"
 wait_class "$dialog_class" "Now Playing"
