@@ -255,4 +255,19 @@ started=$SECONDS
 within 10 update_gone || fail "Cancel did not close the update"
 [ $((SECONDS - started)) -le 3 ] || fail "Cancel took $((SECONDS - started)) s to close the update"
 cmp -s "$library_file" "$scn_home/hvml-before.hvl" || fail "the cancelled update changed hvml.hvl"
+
+step "\"Clear Now Playing\" asks first, then empties the list and the panel"
+within 10 level_is Library || fail "after the cancelled update the dialog shows \"$w_text\""
+open_menu
+tap_menu "Now Playing"
+within 10 rows_are $'Red Clip\nBlue Clip\nGreen Clip' || fail "Now Playing lists: ${l_rows//$'\n'/, }"
+open_menu
+tap_menu "Clear Now Playing"
+wait_class "$dialog_class" Confitmation
+shot clear-question
+wait_class Button "&Yes"
+read -r l t r b <<<"$w_rect"
+tap $(((l + r) / 2)) $(((t + b) / 2))
+within 10 rows_are '' || fail "after Yes Now Playing still lists: ${l_rows//$'\n'/, }"
+within 10 title_is '' || fail "the panel still shows \"$p_title\" after Now Playing was cleared"
 step "passed"
