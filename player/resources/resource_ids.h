@@ -3,6 +3,7 @@
 #include "picture_view_ids.h"
 #include "album_ids.h"
 #include "library_ids.h"
+#include "share_ids.h"
 
 #define IDR_FRAME 102
 #define IDS_ERROR_CAPTION 412

@@ -253,7 +253,8 @@ shot update-large
 soft_key right
 started=$SECONDS
 within 10 update_gone || fail "Cancel did not close the update"
-[ $((SECONDS - started)) -le 3 ] || fail "Cancel took $((SECONDS - started)) s to close the update"
+step "the update closed $((SECONDS - started)) s after the tap on Cancel (the probes included)"
+[ $((SECONDS - started)) -le 5 ] || fail "Cancel took $((SECONDS - started)) s to close the update"
 cmp -s "$library_file" "$scn_home/hvml-before.hvl" || fail "the cancelled update changed hvml.hvl"
 
 step "\"Clear Now Playing\" asks first, then empties the list and the panel"

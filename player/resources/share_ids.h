@@ -1,0 +1,15 @@
+// Resource ids of "Open URL..." and its dialogs.
+#pragma once
+
+// The address dialog: three templates by screen shape, its soft keys ("OK", and a menu with
+// "Clear History" and "Cancel"), the address edit and the history list with their labels.
+#define IDD_OPEN_URL_PORTRAIT 132
+#define IDD_OPEN_URL_LANDSCAPE 133
+#define IDD_OPEN_URL_SQUARE 134
+#define IDR_OPEN_URL_MENU 154
+#define IDC_OPEN_URL_LABEL 1106
+#define IDC_OPEN_URL_ADDRESS 1107
+#define IDC_OPEN_URL_HISTORY_LABEL 1110
+#define IDC_OPEN_URL_HISTORY 1969
+#define ID_CLEAR_HISTORY 32937
+#define IDS_KEY_OK 1523
