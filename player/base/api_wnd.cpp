@@ -250,4 +250,14 @@ void FitDialogAboveMenuBar(HWND dialog, HWND menuBar) {
   SetWindowPos(menuBar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+HWND CreateDialogMenuBar(HWND dialog, HINSTANCE instance, UINT id) {
+  SHMENUBARINFO bar{sizeof bar};
+  bar.hwndParent = dialog;
+  bar.nToolBarId = id;
+  bar.hInstRes = instance;
+  HWND menuBar = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
+  FitDialogAboveMenuBar(dialog, menuBar);
+  return menuBar;
+}
+
 }  // namespace crv

@@ -89,5 +89,8 @@ UINT PickTemplate(UINT portrait, UINT landscape, UINT square);
 BOOL InitDialogFullScreen(HWND dialog, DWORD flags);
 // A full-screen dialog ends where its soft-key bar begins, and the bar stays in front of it.
 void FitDialogAboveMenuBar(HWND dialog, HWND menuBar);
+// The soft-key bar of a full-screen dialog from the menu-bar resource `id`, the dialog fitted
+// above it; null when it cannot be made.
+HWND CreateDialogMenuBar(HWND dialog, HINSTANCE instance, UINT id);
 
 }  // namespace crv

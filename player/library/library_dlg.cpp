@@ -511,13 +511,8 @@ void CMediaLibraryDlg::UpdateHeader() {
 void CMediaLibraryDlg::SetMenuBar(UINT id) {
   if (menuBarId_ == id && menuBar_) return;
   if (menuBar_) DestroyWindow(menuBar_);
-  SHMENUBARINFO bar{sizeof bar};
-  bar.hwndParent = window_;
-  bar.nToolBarId = id;
-  bar.hInstRes = instance_;
-  menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
+  menuBar_ = CreateDialogMenuBar(window_, instance_, id);
   menuBarId_ = id;
-  FitDialogAboveMenuBar(window_, menuBar_);
 }
 
 // The header bar along the top (the level button, "Back" at its right), the list below.

@@ -79,12 +79,7 @@ void CMediaLibraryUpdateDlg::SetSearch(const u16& root, const u16& windows_folde
 BOOL CMediaLibraryUpdateDlg::OnInitDialog() {
   ApiDialog::OnInitDialog();
   InitDialogFullScreen(window_, 0);
-  SHMENUBARINFO bar{sizeof bar};
-  bar.hwndParent = window_;
-  bar.nToolBarId = IDR_LIBRARY_UPDATE_MENU;
-  bar.hInstRes = instance_;
-  menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
-  FitDialogAboveMenuBar(window_, menuBar_);
+  menuBar_ = CreateDialogMenuBar(window_, instance_, IDR_LIBRARY_UPDATE_MENU);
   SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_COUNTER, L"");
   SetDlgItemTextW(window_, IDC_LIBRARY_UPDATE_PHASE, L"");
   ShowWindow(GetDlgItem(window_, IDC_LIBRARY_UPDATE_PROGRESS), SW_HIDE);

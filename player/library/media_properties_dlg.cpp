@@ -33,21 +33,12 @@ CMediaPropertiesDlg::CMediaPropertiesDlg(HWND parent, HINSTANCE instance, CMedia
 BOOL CMediaPropertiesDlg::OnInitDialog() {
   ApiDialog::OnInitDialog();
   InitDialogFullScreen(window_, 0);
-  CreateMenuBar();
+  menuBar_ = CreateDialogMenuBar(window_, instance_, IDR_PROPERTIES_MENU);
   FitControlsToWidth();
   FillTitle();
   FillAlbumsAndArtists();
   FillGenres();
   return TRUE;
-}
-
-void CMediaPropertiesDlg::CreateMenuBar() {
-  SHMENUBARINFO bar{sizeof bar};
-  bar.hwndParent = window_;
-  bar.nToolBarId = IDR_PROPERTIES_MENU;
-  bar.hInstRes = instance_;
-  menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
-  FitDialogAboveMenuBar(window_, menuBar_);
 }
 
 // The boxes reach to the screen's right margin (the templates are laid out for the narrowest).

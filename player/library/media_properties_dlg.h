@@ -33,7 +33,6 @@ class CMediaPropertiesDlg : public ApiDialog {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void CreateMenuBar();
   void FitControlsToWidth();
   void FillTitle();
   void FillAlbumsAndArtists();

@@ -36,12 +36,7 @@ CHTTPOpenDlg::CHTTPOpenDlg(HWND parent, HINSTANCE instance, UrlHistoryStore& sto
 BOOL CHTTPOpenDlg::OnInitDialog() {
   ApiDialog::OnInitDialog();
   InitDialogFullScreen(window_, 0);
-  SHMENUBARINFO bar{sizeof bar};
-  bar.hwndParent = window_;
-  bar.nToolBarId = IDR_OPEN_URL_MENU;
-  bar.hInstRes = instance_;
-  menuBar_ = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
-  FitDialogAboveMenuBar(window_, menuBar_);
+  menuBar_ = CreateDialogMenuBar(window_, instance_, IDR_OPEN_URL_MENU);
   list_ = GetDlgItem(window_, IDC_OPEN_URL_HISTORY);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{LVCF_WIDTH};
