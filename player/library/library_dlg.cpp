@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+
 #include "platform/shell/aygshell.h"
 #include "player/base/device_fs.h"
 #include "player/base/win16.h"
@@ -262,29 +264,43 @@ void CMediaLibraryDlg::OnPlay() {
     OnRowTapped(row);
     return;
   }
+  // Files gone since the library was updated are left out; when none is left, Now Playing
+  // stays as it was.
+  items.erase(std::remove_if(items.begin(), items.end(),
+                             [](const auto& item) { return !device_fs::FileExists(item->GetLocation()); }),
+              items.end());
+  if (items.empty()) {
+    MessageBeep(MB_ICONASTERISK);
+    return;
+  }
   NowPlayingLock lock;
   PlayItems(nowPlaying_, items, panel_);
 }
 
-// A file of the file view: Now Playing becomes the playlist it is, or the file alone.
+// A file of the file view: Now Playing becomes the playlist it is, or the file alone. A
+// playlist with nothing left to play, or a file gone meanwhile, leaves Now Playing as it was.
 void CMediaLibraryDlg::PlayFile(const LibraryRow& row) {
   if (!row.record) return;
   if (places_.save_last_folder) places_.save_last_folder(folder_);
-  const CMediaItem item = *row.record;
-  bool any = false;
+  MediaItemList entries;
+  if (EndsWithNoCase(row.record->GetLocation(), CPlaylist::kExtension)) {
+    LoadPlaylistFile(row.record->GetLocation(), entries);
+  } else if (device_fs::FileExists(row.record->GetLocation())) {
+    // A Windows Media playlist goes over whole: the hosted player plays its entries.
+    entries.push_back(std::make_unique<CMediaItem>(*row.record));
+  }
+  if (entries.empty()) {
+    MessageBeep(MB_ICONASTERISK);
+    return;
+  }
   {
     NowPlayingLock lock;
     nowPlaying_.Clear();
-    if (EndsWithNoCase(item.GetLocation(), CPlaylist::kExtension)) {
-      nowPlaying_.Load(item.GetLocation());
-    } else {
-      // A Windows Media playlist goes over whole: the hosted player plays its entries.
-      if (nowPlaying_.Append(item)) nowPlaying_.At(0)->SetCurrentMarker(1);
-    }
+    for (const auto& entry : entries) nowPlaying_.Append(*entry);
+    if (nowPlaying_.Count() > 0) nowPlaying_.At(0)->SetCurrentMarker(1);
     nowPlaying_.SetCurrent(0);
-    any = nowPlaying_.Count() > 0;
   }
-  if (any && panel_) panel_->RequestPlayback();  // the panel closes this dialog
+  if (panel_) panel_->RequestPlayback();  // the panel closes this dialog
 }
 
 void CMediaLibraryDlg::OnQueueUp() {
@@ -304,8 +320,14 @@ void CMediaLibraryDlg::OnDelete() {
     NowPlayingLock lock;
     library_.RemoveAt(index);
   }
+  if (!library_.Save(places_.program_folder)) {
+    // The file keeps the record (a full or locked card): so do the lists.
+    MessageBoxW(window_, L"The library could not be saved.", L"Library", MB_OK | MB_ICONEXCLAMATION);
+    libraryLoaded_ = false;
+    Reopen();
+    return;
+  }
   rows_.erase(rows_.begin() + selected);
-  library_.Save(places_.program_folder);
   Show(selected < static_cast<int>(rows_.size()) ? selected : selected - 1);
 }
 

@@ -389,6 +389,8 @@ void CSkinCtrl::OpenLibrary(UINT mode) {
 
 void CSkinCtrl::CloseLibrary() {
   HWND dialog = LibraryDialog();
+  // The dialog may have closed itself: a handle used again since is not ours to destroy.
+  if (dialog && GetWindow(dialog, GW_OWNER) != owner_.FrameWindow()) dialog = nullptr;
   library_ = nullptr;
   if (dialog) DestroyWindow(dialog);
 }

@@ -63,8 +63,10 @@ bool IsDeviceName(const u16& name) {
   while (!stem.empty() && stem.back() == u' ') stem.pop_back();
   for (const char16_t* device : {u"con", u"prn", u"aux", u"nul", u"clock$", u"conin$", u"conout$"})
     if (stem == device) return true;
+  // COM0-9 and LPT0-9, and the superscript digits the system takes as ports as well.
+  const u16 ports = u"0123456789\u00B9\u00B2\u00B3";
   if (stem.size() == 4 && (stem.compare(0, 3, u"com") == 0 || stem.compare(0, 3, u"lpt") == 0) &&
-      stem[3] >= u'0' && stem[3] <= u'9')
+      ports.find(stem[3]) != u16::npos)
     return true;
   return false;
 }

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "player/base/device_fs.h"
+
 #include "player/library/tests/test_folder.h"
 #include "player/resources/resource_ids.h"
 
@@ -183,6 +187,19 @@ TEST_F(LibraryDialog, FileViewListsMediaFilesAndCannotDeleteThem) {
   ASSERT_EQ(now_playing.Count(), 1);
   EXPECT_EQ(now_playing.At(0)->DisplayTitle(), u"two");
   EXPECT_EQ(panel.requests, 1);
+  // A file gone since the folder was listed, and a playlist with nothing left to play, leave
+  // Now Playing as it was.
+  std::filesystem::remove(dir.Native(u"d\\one.mp3"));
+  Select(2);
+  Command(ID_LIBRARY_PLAY);
+  dir.Write(u"d\\empty.hvpl", "<HVPlaylist><media type=\"Music\"><location>\\gone.mp3</location></media></HVPlaylist>");
+  Command(ID_LIBRARY_OPEN_FILE);
+  ASSERT_EQ(dialog->Rows()[1].text, u"empty.hvpl");
+  Select(1);
+  Command(ID_LIBRARY_PLAY);
+  EXPECT_EQ(panel.requests, 1);
+  ASSERT_EQ(now_playing.Count(), 1);
+  EXPECT_EQ(now_playing.At(0)->DisplayTitle(), u"two");
 }
 
 TEST_F(LibraryDialog, DeleteFromLibrarySavesTheLibraryWithoutTheSong) {
@@ -197,6 +214,29 @@ TEST_F(LibraryDialog, DeleteFromLibrarySavesTheLibraryWithoutTheSong) {
   CMediaLibrary saved;
   ASSERT_TRUE(saved.Load(dir.Path(u"program")));
   EXPECT_EQ(saved.Count(), 3);
+}
+
+// The message box of a failed save, answered.
+void CALLBACK AnswerSaveMessage(HWND, UINT, UINT_PTR id, DWORD) {
+  if (HWND box = FindWindowW(L"#32770", L"Library")) {
+    KillTimer(nullptr, id);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+}
+
+TEST_F(LibraryDialog, ADeleteThatCannotBeSavedKeepsTheSongListed) {
+  Start(kLibraryModeDefault);
+  Tap(0);
+  Tap(0);
+  Select(1);  // One
+  const std::string before = dir.Read(u"program\\hvml.hvl");
+  device_fs::SetWriteFailureAfterForTesting(10);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerSaveMessage);
+  Command(ID_LIBRARY_DELETE);
+  KillTimer(nullptr, timer);
+  device_fs::SetWriteFailureAfterForTesting(-1);
+  EXPECT_EQ(Texts(dialog->Rows()), (std::vector<u16>{u"Four", u"One", u"Three", u"Two"}));
+  EXPECT_EQ(dir.Read(u"program\\hvml.hvl"), before);
 }
 
 TEST_F(LibraryDialog, NowPlayingEditsFollowTheSelection) {

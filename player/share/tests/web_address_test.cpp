@@ -85,6 +85,7 @@ TEST(DownloadNames, HostileNamesNeverLeaveTheFolder) {
   EXPECT_EQ(DownloadFileName(CanonicalAddress(u"http://h/x%00.jpg")), u"x");
   EXPECT_EQ(DownloadFileName(CanonicalAddress(u"http://h/CON.jpg")), u"");
   EXPECT_EQ(DownloadFileName(CanonicalAddress(u"http://h/lpt1")), u"");
+  EXPECT_EQ(DownloadFileName(u"http://h/COM\u00B9.png"), u"");
   EXPECT_EQ(DownloadFileName(CanonicalAddress(u"http://h/com10.jpg")), u"com10.jpg");
   EXPECT_EQ(DownloadFileName(CanonicalAddress(u"http://h/")), u"");
   EXPECT_EQ(DownloadFileName(CanonicalAddress(u"http://h/..")), u"");
