@@ -36,7 +36,7 @@ struct LibraryDialogPlaces {
 
 class CMediaLibraryDlg : public ApiDialog {
  public:
-  // `panel_window` receives the panel's messages; `panel` plays what is chosen.
+  // `owner`: the frame; `now_playing` and `panel`: the panel's list and the panel that plays it.
   CMediaLibraryDlg(HWND owner, HINSTANCE instance, UINT mode, CPlaylist& now_playing, NowPlayingPanel* panel,
                    LibraryDialogPlaces places);
   ~CMediaLibraryDlg() override;
