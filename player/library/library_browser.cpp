@@ -70,6 +70,8 @@ std::vector<u16> FolderNames(const u16& folder) {
 
 }  // namespace
 
+void SortValuesNoCase(std::vector<u16>& values) { std::stable_sort(values.begin(), values.end(), LessNoCase); }
+
 bool IsContainerNode(uint32_t node) {
   if (node >= kNodeFolder && node <= kNodeFolderLast) return true;
   return node >= kNodeRoot && node <= kNodeNowPlaying;
@@ -126,7 +128,7 @@ void LibraryBrowser::ListValues(uint32_t node, LibraryRows& out) const {
     case Field::kAlbum: library_.DistinctAlbums(type, values); break;
     case Field::kGenre: library_.DistinctGenres(type, values); break;
   }
-  std::stable_sort(values.begin(), values.end(), LessNoCase);
+  SortValuesNoCase(values);
   for (auto& value : values) {
     LibraryRow row;
     row.node = node + 1;  // each list node is followed by its value node

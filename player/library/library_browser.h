@@ -66,6 +66,10 @@ struct LibraryLabels {
   u16 all_songs = u"All Songs", all_videos = u"All Videos";
 };
 
+// Artist, album or genre values in the order the dialogs list them: without case, the exact
+// text deciding between values equal without case.
+void SortValuesNoCase(std::vector<u16>& values);
+
 // Rows open a list (containers) or are played (items and files).
 bool IsContainerNode(uint32_t node);
 // The value nodes: an artist, album or genre of music or video.

@@ -4,6 +4,7 @@
 
 #include "platform/shell/aygshell.h"
 #include "player/base/win16.h"
+#include "player/library/library_browser.h"
 #include "player/resources/resource_ids.h"
 
 namespace crv {
@@ -13,14 +14,6 @@ constexpr int kTitleLimit = 150;   // characters the user may type as a title
 constexpr int kFieldLimit = 260;   // the same for an album, artist or genre
 constexpr int kMargin = 8;         // pixels between the boxes and the screen's right edge
 constexpr WPARAM kScreenTurned = 12290;  // the shell's setting change for a turned screen
-
-bool LessNoCase(const u16& a, const u16& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char16_t x, char16_t y) { return FoldCase(x) < FoldCase(y); });
-}
-
-// Stable, so values equal without case keep the library's order.
-void SortNoCase(std::vector<u16>& values) { std::stable_sort(values.begin(), values.end(), LessNoCase); }
 
 UINT Template() { return PickTemplate(IDD_PROPERTIES_PORTRAIT, IDD_PROPERTIES_LANDSCAPE, IDD_PROPERTIES_SQUARE); }
 
@@ -66,8 +59,8 @@ void CMediaPropertiesDlg::FillAlbumsAndArtists() {
   std::vector<u16> albums, artists;
   library_.DistinctAlbums(item_.GetType(), albums);
   library_.DistinctArtists(item_.GetType(), artists);
-  SortNoCase(albums);
-  SortNoCase(artists);
+  SortValuesNoCase(albums);
+  SortValuesNoCase(artists);
   FillCombo(IDC_PROPERTIES_ALBUM, albums, item_.GetAlbum());
   FillCombo(IDC_PROPERTIES_ARTIST, artists, item_.GetArtist());
 }
