@@ -8,6 +8,7 @@
 #include "player/base/win16.h"
 #include "player/pictures/album_view.h"
 #include "player/pictures/picture_view.h"
+#include "player/media/http_source.h"
 #include "player/media/mpeg_source.h"
 #include "player/pictures/reader_registry.h"
 #include "player/playback/wmp_host.h"
@@ -70,6 +71,7 @@ HMENU FindSubmenu(HMENU menu, const wchar_t* text) {
 
 FrameWnd::FrameWnd(SettingsStore& store, const wchar_t* commandLine) : store_(store) {
   LoadSaveOptions(store_, options_, Direction::Read);
+  SetPreloadWindowMs(options_.HTTPPreload);
   if (commandLine && commandLine[0]) CopyTo(options_.FileName, kPathChars, U(commandLine));
 }
 
@@ -479,6 +481,7 @@ void FrameWnd::OnRotatePicture(int degrees) {
 void FrameWnd::CleanUpAtExit() {
   keepAwake_.Stop();
   DestroyMediaPanel();
+  CloseHttpMovie();
   UnloadMpegLibrary();
   wmp::DestroyHost();
   DestroyPictureView();

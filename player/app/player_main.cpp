@@ -10,6 +10,7 @@
 #include "player/app/main_app.h"
 #include "player/base/win16.h"
 #include "player/media/avi_source.h"
+#include "player/media/http_source.h"
 #include "player/media/mpeg_source.h"
 #include "player/media/qt_player_source.h"
 #include "player/pictures/formats/picture_sources.h"
@@ -65,6 +66,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
   // built-in loader, then the plug-ins beside the program) for the mode just read.
   RegisterAviSource();
   RegisterQtSource();
+  RegisterHttpSource();
   RegisterMpegSource();
   RegisterPictureSources();
   ChangeMediaMode(view.LoadMedia() == 1);

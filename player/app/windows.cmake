@@ -13,7 +13,8 @@ target_link_libraries(crv_app_win PUBLIC crv_app_core crv_base_win crv_shell crv
                       comctl32 comdlg32 ole32 shell32 user32 gdi32 advapi32)
 
 add_executable(CRV WIN32 player_main.cpp $<TARGET_OBJECTS:crv_resources>)
-target_link_libraries(CRV PRIVATE crv_app_win crv_pictures_readers crv_media_avi crv_media_qt_source crv_media_mpeg)
+target_link_libraries(CRV PRIVATE crv_app_win crv_pictures_readers crv_media_avi crv_media_qt_source crv_media_http_source
+                      crv_media_mpeg)
 target_link_options(CRV PRIVATE -municode)
 
 # Tests on the real platform. The settings rules once more, on the registry this time.

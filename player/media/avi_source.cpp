@@ -293,6 +293,12 @@ int32_t AviGetFrame(RFileHandle file, RFrameTable* table, intptr_t, int32_t slot
 }
 
 int32_t AviStep(const uint16_t* overlay, int32_t frame, const RRect* source, const RRect* target, uint32_t flags) {
+  // Read-ahead before any playback (planning an HTTP movie's preload): the file is opened
+  // again over its HTTP stream, whose header blocks are already there.
+  if (!source && !TheVideoPlayback().Begun()) {
+    if (!State().open && (AviStream().kind() != RStream::kHttp || OpenAvi(nullptr, nullptr) != kResultOk)) return -1;
+    return ReadAheadFrames(Callbacks(), State().file.frameCount, frame, flags);
+  }
   if (!State().open) return -1;
   return TheVideoPlayback().Step(overlay, frame, source, target, flags);
 }

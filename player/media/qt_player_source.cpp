@@ -391,6 +391,12 @@ int32_t QtStart(RFileHandle file, RWindow window, const char16_t* path, uint32_t
 int32_t QtStep(const uint16_t* overlay, int32_t frame, const RRect* source, const RRect* target, uint32_t flags) {
   QtPlayerState& g = State();
   VideoPlayback& playback = TheVideoPlayback();
+  // Read-ahead before any playback (planning an HTTP movie's preload): the movie is opened
+  // again over its HTTP stream, whose header blocks are already there.
+  if (!source && !playback.Begun()) {
+    if (!g.open && (QuickTimeStream().kind() != RStream::kHttp || !OpenMovie(nullptr))) return -1;
+    return ReadAheadFrames(Callbacks(), g.file.frame_count, frame, flags);
+  }
   if (!g.open || !playback.Begun()) return -1;
   playback.ClearPaused();
   if (!source) return playback.Step(overlay, frame, source, target, flags);  // read-ahead

@@ -173,15 +173,19 @@ int64_t HttpStreamState::ReadSpan(uint32_t position, void* destination, uint32_t
   const bool planning = CurrentPlanMode() != kPlanOff;
   const uint32_t first = position / kStreamBlockSize;
   const uint32_t last = (position + n - 1) / kStreamBlockSize;  // below size: no overflow
+  bool missing = false;
   for (uint32_t block = first; block <= last; ++block) {
     if (HasBlock(block)) continue;
     if (planning) {
       RecordInPlan(block);
+      missing = true;
     } else if (!FetchBlock(block)) {
       return -1;
     }
   }
-  if (planning) return n;  // planning reads copy nothing
+  // A planning read copies what is there (the container's header, read again to plan) and
+  // nothing of a stretch that has not arrived.
+  if (planning && (missing || !destination)) return n;
   if (!destination) return -1;
   std::memcpy(destination, image_.get() + position, n);
   return n;

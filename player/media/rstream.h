@@ -74,8 +74,9 @@ class HttpStreamState {
   bool FetchBlock(uint32_t block);
 
   // Reads up to `count` bytes at `position` through the image (fetching what is missing, or in
-  // plan mode recording it instead). The byte count (0 at or past the end), or -1 when a fetch
-  // fails or there is nowhere to copy to. Reading thread only.
+  // plan mode recording it instead: such a read copies only when every block is there). The
+  // byte count (0 at or past the end), or -1 when a fetch fails or there is nowhere to copy
+  // to. Reading thread only.
   int64_t ReadSpan(uint32_t position, void* destination, uint32_t count);
 
   // The current position of the stream that owns the state (reading thread only).

@@ -175,23 +175,28 @@ bool VideoPlayback::Show(const uint16_t* overlay, uint32_t flags) {
   return CurrentPlaybackDisplay().Blit(sourceRect_, targetRect_, overlay, flags);
 }
 
-int VideoPlayback::ReadAhead(int frame, uint32_t windowMs) {
+int ReadAheadFrames(const VideoSourceCallbacks& source, int frameCount, int frame, uint32_t windowMs) {
   if (frame < 0) frame = 0;
-  if (frame >= frameCount_) return -1;
-  const int64_t limit = FrameTime(frame) + windowMs;
+  if (frame >= frameCount) return -1;
+  auto time = [&](int f) { return source.frameTimeMs ? source.frameTimeMs(source.context, f) : 0; };
+  const int64_t limit = time(frame) + windowMs;
   int last = -1;
-  for (int f = frame; f < frameCount_; ++f) {
-    if (f > frame && FrameTime(f) >= limit) break;
-    if (source_.readFrame && !source_.readFrame(source_.context, f)) break;
+  for (int f = frame; f < frameCount; ++f) {
+    if (f > frame && time(f) >= limit) break;
+    if (source.readFrame && !source.readFrame(source.context, f)) break;
     last = f;
   }
   if (last < 0) return -1;
-  if (source_.readAudio) {
-    const int audioEnd = std::min(frameCount_ - 1, last + kMaxWaveBuffers);
+  if (source.readAudio) {
+    const int audioEnd = std::min(frameCount - 1, last + kMaxWaveBuffers);
     for (int f = frame; f <= audioEnd; ++f)
-      if (!source_.readAudio(source_.context, f)) break;
+      if (!source.readAudio(source.context, f)) break;
   }
   return last;
+}
+
+int VideoPlayback::ReadAhead(int frame, uint32_t windowMs) {
+  return ReadAheadFrames(source_, frameCount_, frame, windowMs);
 }
 
 int VideoPlayback::Step(const uint16_t* overlay, int frame, const RRect* source, const RRect* target,

@@ -71,6 +71,11 @@ int NextFrameAfter(int decoded, int frameCount);
 int64_t FrameToMs(int64_t frame, uint32_t microsecondsPerFrame);
 int64_t MsToFrame(int64_t ms, uint32_t microsecondsPerFrame, int64_t fallback);
 
+// Read-ahead without a playback: from `frame`, the frames whose times fall within the next
+// `windowMs` are read (not decoded), and the sound of those frames and 16 more. The last frame
+// read, -1 when nothing could be read. (Planning an HTTP movie's preload reads this way.)
+int ReadAheadFrames(const VideoSourceCallbacks& source, int frameCount, int frame, uint32_t windowMs);
+
 // ---- The shared playback ----------------------------------------------------------------------
 
 // What one playback did, for measuring it: frames decoded and shown, frames passed over to
@@ -108,9 +113,7 @@ class VideoPlayback {
   // kStepRestart, redraw with kStepRedraw, otherwise choose, decode, show. The next frame
   // number, or -1 at a failure or past the downloaded frames while streaming.
   int Step(const uint16_t* overlay, int frame, const RRect* source, const RRect* target, uint32_t flags);
-  // Read-ahead: from `frame`, the frames whose times fall within the next `windowMs` are read
-  // (not decoded) and the sound of those frames and 16 more; the last frame read (-1 when
-  // nothing could be read).
+  // ReadAheadFrames over the bound source.
   int ReadAhead(int frame, uint32_t windowMs);
   // Shows the frame buffer with the rectangles of the last Step (redraw).
   bool Show(const uint16_t* overlay, uint32_t flags);

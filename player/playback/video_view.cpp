@@ -9,6 +9,7 @@
 #include "player/media/alloc_hooks.h"
 #include "player/media/avi_source.h"
 #include "player/media/format_tables.h"
+#include "player/media/http_source.h"
 #include "player/media/mpeg_source.h"
 #include "player/media/qt_player_source.h"
 #include "player/media/video_facts.h"
@@ -29,6 +30,8 @@ bool RegisterVideoView(HINSTANCE instance) {
   return RegisterFrameworkClass(instance, kVideoViewClass, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS,
                                 static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
 }
+
+bool IsLinkFormat(int format) { return format == kVideoUrlLink || format == kVideoRemoteLink; }
 
 }  // namespace
 
@@ -65,6 +68,9 @@ bool CVideoView::Open(const char16_t* path) {
   auto document = std::make_unique<Document>();
   document->path.assign(path);
   document->format = FindFormatIndex(path, FormatRows(FormatTable::Video));
+  // The AVI and QuickTime sources read a movie from the web while an HTTP stream is bound:
+  // any other movie ends the one from the web first.
+  if (!IsLinkFormat(document->format)) CloseHttpMovie();
   if (!document->holder.Load(path, kLoadReduceLarge)) {
     lastResult_ = document->holder.Result();
     Relayout();
@@ -96,9 +102,14 @@ void CVideoView::DropDocument() {
   TheVideoPlayback().ClearPaused();
   if (document_ && document_->holder.Record().frames && document_->holder.Record().frames->Close)
     document_->holder.Record().frames->Close();
-  PlaybackLock lock(lock_);
-  document_.reset();
-  ++generation_;
+  const bool fromWeb = document_ && IsLinkFormat(document_->format);
+  {
+    PlaybackLock lock(lock_);
+    document_.reset();
+    ++generation_;
+  }
+  // A movie from the web stops its download with it.
+  if (fromWeb) CloseHttpMovie();
 }
 
 int64_t CVideoView::DurationMs() const {

@@ -28,6 +28,12 @@ struct FakeServer {
   // Slow replies: garbage first, then the bytes in pieces with pauses between them.
   bool piecewise = false;
   std::chrono::microseconds pause{0};
+  // From the range request numbered `failFrom` on (counting from 0) every request fails, and
+  // from `stallFrom` on every request first waits `stall` (a server that stops answering).
+  std::atomic<int> failFrom{-1};
+  std::atomic<int> stallFrom{-1};
+  std::chrono::milliseconds stall{0};
+  std::atomic<int> rangeRequests{0};
 
   std::mutex lock;
   std::vector<std::u16string> headers;
@@ -92,7 +98,9 @@ class FakeSession final : public crv::HttpSession {
       s.headers.push_back(header);
       if (ParseRange(header, &first, &last) && first / 16384 < s.fetchCount.size()) ++s.fetchCount[first / 16384];
     }
-    if (s.transportError) {
+    const int number = s.rangeRequests++;
+    if (s.stallFrom >= 0 && number >= s.stallFrom) std::this_thread::sleep_for(s.stall);
+    if (s.transportError || (s.failFrom >= 0 && number >= s.failFrom)) {
       --s.inFlight;
       return reply;
     }
