@@ -90,4 +90,13 @@ std::unique_ptr<SettingsKey> RegistrySettingsStore::Open(const char16_t* subkey,
   return key;
 }
 
+bool RegistrySettingsStore::DeleteKey(const char16_t* subkey) {
+  wchar_t path[260];
+  lstrcpynW(path, base_, 260);
+  if (lstrlenW(path) + lstrlenW(W(subkey)) >= 259) return false;
+  lstrcatW(path, W(subkey));
+  const LONG result = RegDeleteKeyW(root_, path);
+  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace crv

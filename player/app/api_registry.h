@@ -44,6 +44,7 @@ class RegistrySettingsStore : public SettingsStore {
   RegistrySettingsStore();
   RegistrySettingsStore(HKEY root, const wchar_t* basePath);
   std::unique_ptr<SettingsKey> Open(const char16_t* subkey, bool write) override;
+  bool DeleteKey(const char16_t* subkey) override;
 
  private:
   HKEY root_;

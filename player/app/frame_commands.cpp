@@ -36,7 +36,8 @@ bool FrameWnd::RouteToViews(WPARAM wParam, LPARAM) {
   if (pictureView_ && pictureView_->IsWindowAlive() && pictureView_->ClaimCommand(id)) return true;
   // The media panel's commands are its own.
   return panel_ && panel_->IsWindowAlive() && id >= kFirstMediaCommand && id <= kLastMediaCommand &&
-         id != ID_MEDIA_LIBRARY && id != ID_IMAGE_ALBUM && id != ID_OPEN_URL && panel_->ClaimCommand(id);
+         id != ID_MEDIA_LIBRARY && id != ID_IMAGE_ALBUM && id != ID_OPEN_URL && id != ID_OPEN_URL_MEDIA &&
+         panel_->ClaimCommand(id);
 }
 
 // Commands of features that come with their own views and dialogs later (slide show, notes and
@@ -103,8 +104,9 @@ bool FrameWnd::RunFrameCommand(UINT id) {
     case ID_SAVE_TO_CONTACT:
     case ID_PROPERTIES:
     case ID_SETTINGS:
-    case ID_CLEANER:
-    case ID_OPEN_URL: NotBuiltYet(id); return true;
+    case ID_CLEANER: NotBuiltYet(id); return true;
+    case ID_OPEN_URL:
+    case ID_OPEN_URL_MEDIA: OpenUrlCommand(); return true;
   }
   return false;
 }

@@ -105,6 +105,12 @@ class FrameWnd : public ApiFrameWnd, public PanelOwner {
   int FrameCommandState(UINT id) const;
   bool CurrentItemLoaded() const;
 
+  // "Open URL..." (frame_open_url.cpp).
+  void OpenUrlCommand();
+  bool AskForAddress(u16& address, bool& namesFile);
+  void OpenPictureFromWeb(const u16& address);
+  void PlayFromWeb(const u16& address);
+
   // Files into the album (frame_files.cpp).
   void OpenFileDialog(bool add);
   bool OpenPath(const u16& path, bool append, bool recurse);

@@ -21,6 +21,10 @@ class MemorySettingsStore : public SettingsStore {
   using Key = std::map<u16, Value>;  // value name (folded) -> value
 
   std::unique_ptr<SettingsKey> Open(const char16_t* subkey, bool write) override;
+  bool DeleteKey(const char16_t* subkey) override {
+    keys_.erase(ToLower(subkey ? subkey : u""));
+    return true;
+  }
 
   // Direct access for tests: the value under the product key's `subkey`, or null.
   const Value* Find(const u16& subkey, const u16& name) const;

@@ -187,6 +187,8 @@ void LoadSaveLastUrl(SettingsStore& store, char16_t* buffer, size_t capacity, Di
   if (auto key = OpenFor(store, kOptionsKey, d)) String(*key, u"LastLoaddedUrl", buffer, capacity, d);
 }
 
+void DeleteUrlHistory(SettingsStore& store) { store.DeleteKey(u"ListUrls"); }
+
 void LoadSaveUrlHistory(SettingsStore& store, std::vector<u16>& urls, Direction d) {
   auto key = OpenFor(store, u"ListUrls", d);
   if (d == Direction::Read) {
@@ -203,6 +205,10 @@ void LoadSaveUrlHistory(SettingsStore& store, std::vector<u16>& urls, Direction 
     }
     return;
   }
+  // Rewritten whole: no address of a longer history stays behind.
+  key.reset();
+  store.DeleteKey(u"ListUrls");
+  key = OpenFor(store, u"ListUrls", d);
   if (!key) return;
   key->WriteDword(u"count", static_cast<uint32_t>(urls.size()));
   for (size_t i = 0; i < urls.size(); ++i) {

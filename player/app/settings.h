@@ -117,5 +117,7 @@ void LoadSaveLastUrl(SettingsStore& store, char16_t* buffer, size_t capacity, Di
 
 // The URL history of "Open URL...", under "ListUrls".
 void LoadSaveUrlHistory(SettingsStore& store, std::vector<u16>& urls, Direction direction);
+// "Clear History": the key goes with every address in it.
+void DeleteUrlHistory(SettingsStore& store);
 
 }  // namespace crv

@@ -36,6 +36,8 @@ class SettingsStore {
   // Opens `subkey` below the product key "Software\Halvren\Corvane Cinema\". Writing
   // creates the key. Null when it cannot be opened.
   virtual std::unique_ptr<SettingsKey> Open(const char16_t* subkey, bool write) = 0;
+  // Deletes `subkey` (a key without subkeys of its own) with its values; true when it is gone.
+  virtual bool DeleteKey(const char16_t* subkey) = 0;
 };
 
 inline constexpr char16_t kProductKey[] = u"Software\\Halvren\\Corvane Cinema\\";

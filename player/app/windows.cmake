@@ -8,8 +8,10 @@ crv_add_library(crv_app_win
   frame_commands.cpp
   frame_files.cpp
   frame_device.cpp
+  frame_open_url.cpp
   select_folder_dlg.cpp)
 target_link_libraries(crv_app_win PUBLIC crv_app_core crv_base_win crv_shell crv_power crv_pictures_views crv_playback_views
+                      crv_share_win
                       comctl32 comdlg32 ole32 shell32 user32 gdi32 advapi32)
 
 add_executable(CRV WIN32 player_main.cpp $<TARGET_OBJECTS:crv_resources>)

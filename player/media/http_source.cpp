@@ -206,6 +206,11 @@ void CloseHttpMovie() {
   FreePlan();
 }
 
+int LinkedVideoFormat() {
+  const LinkedMovie kind = Movie().kind;
+  return kind == LinkedMovie::kNone ? -1 : FactsRow(kind);
+}
+
 bool ReadLinkFile(RFileHandle file, std::string& address) {
   if (!file || StreamFileSeek(file, 0, 0) != 0) return false;
   char data[kMaxLinkFileBytes + 1];

@@ -53,6 +53,9 @@ uint32_t PlannedBlocks();
 // publishes nothing any more). Nothing when no HTTP movie is open.
 void CloseHttpMovie();
 
+// The video table row of the movie the open link plays (kVideoAvi or kVideoQuickTime), or -1.
+int LinkedVideoFormat();
+
 // Reads a link file's address (shorter than 260 bytes, ended at CR, then at LF).
 bool ReadLinkFile(RFileHandle file, std::string& address);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "player/base/file_kind.h"
+#include "player/base/text16.h"
 
 namespace crv {
 
@@ -24,6 +25,8 @@ std::u16string FormatTime(int64_t seconds) {
 int StepVolume(int volume, bool up) { return std::clamp(volume + (up ? kVolumeStep : -kVolumeStep), 0, 100); }
 
 PanelEngine ChooseEngine(const std::u16string& path) {
+  // A link file names a movie on the web that the player's own sources read.
+  if (EndsWithNoCase(path, u".url") || EndsWithNoCase(path, u".rvl")) return kEngineBuiltIn;
   switch (ClassifyGroup(path)) {
     case FileGroup::MediaPlatform: return kEngineHosted;
     case FileGroup::MediaOwn: return kEngineBuiltIn;

@@ -370,7 +370,7 @@ LRESULT CSkinCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       OnEntryEnded(lParam);
       return 0;
     case kMsgPanelPlayFile:
-      PlayHandedFile(reinterpret_cast<const char16_t*>(lParam));
+      PlayHandedFile(reinterpret_cast<const char16_t*>(lParam), reinterpret_cast<const char16_t*>(wParam));
       return 0;
     case kMsgPanelAdvance:
       Advance(static_cast<int>(wParam), (lParam & 0xFFFF) != 0, (lParam >> 16) != 0);

@@ -24,7 +24,7 @@ namespace crv {
 // Messages of the panel.
 constexpr UINT kMsgPanelAdvance = 0x0079;       // wParam step code, lParam play flag | close flag << 16
 constexpr UINT kMsgPanelDeleteLibrary = 0x007A;
-constexpr UINT kMsgPanelPlayFile = 0x0531;      // lParam the path
+constexpr UINT kMsgPanelPlayFile = 0x0531;      // lParam the path, wParam the title shown or 0
 constexpr UINT kMsgPanelStatusText = 0x3E6A;    // wParam the text
 constexpr UINT kMsgPanelTitleText = 0x3E6C;     // wParam the text
 
@@ -129,7 +129,7 @@ class CSkinCtrl : public ApiWnd, public NowPlayingPanel {
   // Engines and Now Playing (skin_ctrl_play.cpp).
   bool OpenItem(CMediaItem& item);
   void ShowLoadingError();
-  void PlayHandedFile(const char16_t* path);
+  void PlayHandedFile(const char16_t* path, const char16_t* title);
   void Advance(int code, bool play, bool closeLibrary);
   void OnEntryEnded(LPARAM lParam);
   void OnNavigate(bool next, int playFlag);

@@ -140,8 +140,9 @@ void CSkinCtrl::ShowLoadingError() {
   SetTime(0);
 }
 
-// A file handed over by the frame: Now Playing becomes that file, or the playlist it is.
-void CSkinCtrl::PlayHandedFile(const char16_t* path) {
+// A file handed over by the frame: Now Playing becomes that file, or the playlist it is. A
+// title given (the address of a movie from the web) is shown in place of the file's name.
+void CSkinCtrl::PlayHandedFile(const char16_t* path, const char16_t* title) {
   if (!path || !*path) return;
   const u16 location = path;
   Stop();
@@ -156,7 +157,7 @@ void CSkinCtrl::PlayHandedFile(const char16_t* path) {
     CMediaItem item;
     item.SetLocation(location);
     // The stored location is folded to lower case; the title keeps the file's own spelling.
-    item.SetTitle(CMediaItem::DeriveTitle(location));
+    item.SetTitle(title && *title ? u16(title) : CMediaItem::DeriveTitle(location));
     item.SetType(std::max(0, CMediaItem::TypeFromExtension(ToLower(location))));
     OpenFileFromOutside(nowPlaying_, item, this);
   }

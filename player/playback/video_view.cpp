@@ -59,6 +59,12 @@ tagRDIBIMG* CVideoView::Picture() { return document_ ? &document_->holder.Record
 
 bool CVideoView::IsMpeg() const { return document_ && document_->format == kVideoMpeg; }
 
+// A link plays through the source of the movie it names.
+int CVideoView::SourceFormat() const {
+  if (!document_) return -1;
+  return IsLinkFormat(document_->format) ? LinkedVideoFormat() : document_->format;
+}
+
 // ---- Opening ---------------------------------------------------------------------------------
 
 bool CVideoView::Open(const char16_t* path) {

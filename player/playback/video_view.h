@@ -93,6 +93,8 @@ class CVideoView : public ApiWnd {
   // must not be deleted, and another Play waits until it has returned.
   bool Looping() const { return looping_; }
   bool IsMpeg() const;
+  // The row of the source that plays the document: for a link, that of the movie it names.
+  int SourceFormat() const;
   float CurrentZoom() const { return geometry_.zoom; }
   int Angle() const { return geometry_.angle; }
   const VideoRects& Rects() const { return rects_; }

@@ -54,7 +54,7 @@ void CVideoView::Play() {
   endCode_ = kEndCodeNone;
   reachedEnd_ = false;
   frameLimit_ = endMark_ = -1;
-  pausable_ = PausableFormat(document_->format);
+  pausable_ = PausableFormat(SourceFormat());
   SendMessageW(GetParent(window_), kMsgVideoStarted, mpeg ? 1 : 0, 0);
   ClearPictureArea();
   InvalidateRect(window_, nullptr, TRUE);
@@ -155,9 +155,11 @@ bool CVideoView::RunGenericLoop() {
     current_ = table->Step(overlay.data(), 0, &rects_.source, &screenTarget, kStepRestart | kStepOverlay);
   }
   DWORD lastFrameTick = GetTickCount();
+  bool starved = false;  // the sound or the clock asked for a frame that has not arrived
   while (!commandWaiting && state_ == kVideoPlaying && generation_ == playing) {
     bool waiting = false;
-    if (streaming) waiting = current_ < 0 || current_ >= playback.DownloadedFrames();
+    if (streaming) waiting = starved || current_ < 0 || current_ >= playback.DownloadedFrames();
+    starved = false;
     if (frameLimit_ >= 0 && (current_ >= frameLimit_ - 1 || (endMark_ >= 0 && endMark_ >= frameLimit_ - 1))) {
       reachedEnd_ = true;
       break;
@@ -185,6 +187,14 @@ bool CVideoView::RunGenericLoop() {
     RECT target = ScreenTarget();
     const RRect screenTarget{target.left, target.top, target.right, target.bottom};
     const int next = table->Step(withOverlay ? overlay.data() : nullptr, current_, &rects_.source, &screenTarget, flags);
+    if (next == -1 && streaming && playback.LastChoice().decode &&
+        playback.LastChoice().frame >= playback.DownloadedFrames()) {
+      // Ahead of the download: wait where the picture stands (the sound and the clock start
+      // again from here) until more frames are there.
+      starved = true;
+      Sleep(10);
+      continue;
+    }
     if (next == -1) break;
     // Waiting for the sound (nothing decoded, the same frame again): give the processor back.
     if (next == current_ && !playback.LastChoice().decode) Sleep(1);
@@ -337,7 +347,7 @@ void CVideoView::SendTime(int seconds) {
 // QuickTime reports its elapsed time every half second; so does an AVI (its frames have one
 // rate). Others show no time while they play.
 void CVideoView::StartTimeDisplay() {
-  const int format = document_ ? document_->format : -1;
+  const int format = SourceFormat();
   if (format == kVideoQuickTime || format == kVideoAvi) {
     SetTimer(window_, kTimeTimer, kTimePeriodMs, nullptr);
     if (format == kVideoAvi) SendTime(-1);
@@ -348,7 +358,7 @@ void CVideoView::StartTimeDisplay() {
 
 void CVideoView::OnTimer(UINT_PTR id) {
   if (id != kTimeTimer || state_ != kVideoPlaying || !document_) return;
-  switch (document_->format) {
+  switch (SourceFormat()) {
     case kVideoQuickTime:
       SendTime(static_cast<int>(QtPlaybackElapsedSeconds()));
       break;

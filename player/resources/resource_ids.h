@@ -122,3 +122,4 @@
 #define ID_MEDIA_LIBRARY 32925
 #define ID_IMAGE_ALBUM 32926
 #define ID_OPEN_URL 32939
+#define ID_OPEN_URL_MEDIA 32931  // the same command from the media panel's menu

@@ -1,6 +1,8 @@
 #include "player/share/http_open_dlg.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 #include <wininet.h>
 
 #include "platform/shell/aygshell.h"
@@ -25,6 +27,28 @@ bool CanOpenAddress(const u16& address) {
   if (opened) InternetCloseHandle(opened);
   InternetCloseHandle(internet);
   return ok;
+}
+
+bool FetchPageStart(const u16& address, std::string& page) {
+  page.clear();
+  HINTERNET internet = InternetOpenW(L"Corvane Cinema", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (!internet) return false;
+  const DWORD flags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_CACHE_WRITE |
+                      INTERNET_FLAG_RELOAD;
+  HINTERNET opened = InternetOpenUrlW(internet, W(address.c_str()), nullptr, 0, flags, 0);
+  if (opened) {
+    // Whatever the reply arrives in, only the first kPageBytes are kept and scanned.
+    page.resize(kPageBytes);
+    size_t have = 0;
+    DWORD got = 0;
+    while (have < kPageBytes &&
+           InternetReadFile(opened, &page[have], static_cast<DWORD>(kPageBytes - have), &got) && got > 0)
+      have += got;
+    page.resize(have);
+    InternetCloseHandle(opened);
+  }
+  InternetCloseHandle(internet);
+  return !page.empty();
 }
 
 CHTTPOpenDlg::CHTTPOpenDlg(HWND parent, HINSTANCE instance, UrlHistoryStore& store,
@@ -132,7 +156,10 @@ void CHTTPOpenDlg::PlaceControls() {
     const int bottom = id == IDC_OPEN_URL_HISTORY ? client.bottom - margin : r.bottom;
     MoveWindow(control, margin, r.top, client.right - 2 * margin, bottom - r.top, TRUE);
   }
-  if (list_) ListView_SetColumnWidth(list_, 0, client.right - GetSystemMetrics(SM_CXVSCROLL) - 8);
+  // One column as wide as the list leaves beside a scroll bar: no sideways scrolling.
+  RECT inside{};
+  if (list_ && GetClientRect(list_, &inside))
+    ListView_SetColumnWidth(list_, 0, std::max<int>(inside.right - GetSystemMetrics(SM_CXVSCROLL), 16));
 }
 
 LRESULT CHTTPOpenDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

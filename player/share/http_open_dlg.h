@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "player/base/api_wnd.h"
@@ -27,6 +28,9 @@ struct UrlHistoryStore {
 // Whether an address can be opened: a session named after the program opens it (without the
 // cache) and closes it again.
 bool CanOpenAddress(const u16& address);
+// The start of a web page: up to kPageBytes bytes of what the address answers. False when it
+// cannot be opened or nothing arrives.
+bool FetchPageStart(const u16& address, std::string& page);
 
 class CHTTPOpenDlg : public ApiDialog {
  public:

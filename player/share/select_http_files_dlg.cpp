@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "platform/shell/aygshell.h"
 #include "player/base/win16.h"
 #include "player/resources/resource_ids.h"
@@ -91,7 +93,10 @@ void CSelectHTTPFilesDlg::PlaceControls() {
     const int bottom = id == IDC_SELECT_FILES_LIST ? client.bottom - margin : r.bottom;
     MoveWindow(control, margin, r.top, client.right - 2 * margin, bottom - r.top, TRUE);
   }
-  if (list_) ListView_SetColumnWidth(list_, 0, client.right - GetSystemMetrics(SM_CXVSCROLL) - 8);
+  // One column as wide as the list leaves beside a scroll bar: no sideways scrolling.
+  RECT inside{};
+  if (list_ && GetClientRect(list_, &inside))
+    ListView_SetColumnWidth(list_, 0, std::max<int>(inside.right - GetSystemMetrics(SM_CXVSCROLL), 16));
 }
 
 LRESULT CSelectHTTPFilesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -164,7 +164,8 @@ bool FaultHttpServer::Answer(uintptr_t socket, const std::string& head) {
   };
 
   const bool known = path == "/honest.avi" || path == "/pieces.avi" || path == "/short.avi" || path == "/drop.avi" ||
-                     path == "/norange.avi" || path == "/shifted.avi";
+                     path == "/norange.avi" || path == "/shifted.avi" || path == "/stall.avi" ||
+                     path == "/late-drop.avi";
   if (path == "/nolength.avi") {
     reply("200 OK", "Content-Type: application/octet-stream\r\nConnection: close\r\n", data_.data(), data_.size());
     return false;
@@ -195,7 +196,13 @@ bool FaultHttpServer::Answer(uintptr_t socket, const std::string& head) {
                               "\r\nContent-Length: " + std::to_string(path == "/drop.avi" ? last - first + 1 : length) +
                               "\r\n";
   const uint8_t* body = data_.data() + first;
-  if (path == "/drop.avi") {
+  const bool late = rangedRequests_++ >= faultAfter_;
+  if (late && path == "/stall.avi") {
+    // Silent until the server stops (bounded by its lifetime like every wait here).
+    while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return false;
+  }
+  if (path == "/drop.avi" || (late && path == "/late-drop.avi")) {
     reply("206 Partial Content", headers, body, length / 2);
     return false;  // gone mid-block
   }

@@ -10,6 +10,9 @@
 //                  Content-Range saying so (the last block is answered honestly)
 //   /nolength.avi  the plain GET answered 200 without Content-Length, closing the connection
 //   /huge.avi      the plain GET answered with a Content-Length that wraps in 32 bits
+//   /stall.avi     ranges answered honestly until SetFaultAfter's count of ranged requests
+//                  (over all names) was reached; then no answer at all until the server stops
+//   /late-drop.avi the same, but then the full length announced, half sent and dropped
 //   anything else  404
 //
 // Plain GETs (no Range) of the first six get 200 with the whole file. Every request head is
@@ -40,6 +43,10 @@ class FaultHttpServer {
   FaultHttpServer();
   ~FaultHttpServer() { Stop(); }
 
+  // Before Start: the file served (a movie, say) in place of the made-up one.
+  void SetData(std::vector<uint8_t> data) { data_ = std::move(data); }
+  void SetFaultAfter(int rangedRequests) { faultAfter_ = rangedRequests; }
+
   bool Start();
   void Stop();
   uint16_t Port() const { return port_; }
@@ -61,6 +68,8 @@ class FaultHttpServer {
   std::vector<std::thread> workers_;
   std::vector<Request> requests_;
   bool started_ = false;
+  std::atomic<int> rangedRequests_{0};
+  int faultAfter_ = 1 << 30;
 };
 
 }  // namespace crv_test

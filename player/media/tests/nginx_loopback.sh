@@ -7,6 +7,9 @@
 #                                 "failed: ..." to DIR/status. Returns at once after that.
 #   nginx_loopback.sh stop DIR    stops it and writes DIR/stopped.
 #
+# A file DIR/server.conf, when there is one, is included in the server block (a throttled
+# location, for instance).
+#
 # nginx runs in the foreground of a `timeout`, so it is gone after LIFETIME seconds (default
 # 180) even when nobody stops it. Its access log DIR/access.log has one line per request:
 #   <connection> <request on it> "<Range header>" <status> <body bytes> "<agent>" "<accept>"
@@ -32,7 +35,8 @@ start() {
   mkdir -p "$dir/temp"
   local user_line=""
   [ "$(id -u)" = 0 ] && user_line="user root;"
-  local attempt port pid
+  local attempt port pid extra=""
+  [ -f "$dir/server.conf" ] && extra="include $dir/server.conf;"
   for attempt in $(seq 1 20); do
     port=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
     cat >"$dir/nginx.conf" <<EOF
@@ -52,7 +56,7 @@ http {
   fastcgi_temp_path $dir/temp/fastcgi;
   uwsgi_temp_path $dir/temp/uwsgi;
   scgi_temp_path $dir/temp/scgi;
-  types { application/octet-stream avi bin; }
+  types { application/octet-stream avi bin; text/html html; }
   default_type application/octet-stream;
   keepalive_requests 10000;
   keepalive_timeout 60s;
@@ -60,6 +64,7 @@ http {
     listen 127.0.0.1:$port;
     root $dir/www;
     location / { }
+    $extra
   }
 }
 EOF

@@ -9,8 +9,12 @@
 #include <vector>
 
 #include "player/media/avi_source.h"
+#include "player/media/http_source.h"
+#include "player/media/qt_player_source.h"
+#include "player/media/rstream.h"
 #include "player/media/source_state.h"
 #include "player/media/tests/avi_builder.h"
+#include "player/media/tests/fault_http_server.h"
 #include "player/media/video_playback.h"
 #include "player/pictures/reader_registry.h"
 #include "player/playback/video_view.h"
@@ -67,6 +71,8 @@ class VideoViewTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     RegisterAviSource();
+    RegisterQtSource();
+    RegisterHttpSource();
     ChangeMediaMode(true);
   }
   void SetUp() override {
@@ -180,6 +186,63 @@ TEST_F(VideoViewTest, SeekingWhileStoppedStartsThereAndWhilePausedShowsThere) {
   EXPECT_EQ(TheVideoPlayback().CurrentFrame(), 11) << "frame 10 shown, play goes on after it";
   view_.Stop(true);
   EXPECT_FALSE(TheVideoPlayback().Paused()) << "a stop closes the paused source";
+}
+
+// ---- Movies from the web, through a link file, from a loopback server ----------------------------
+
+// 64 x 48 uncompressed frames at 25 per second (9,216 bytes: about two frames a block).
+std::vector<uint8_t> WebMovie(int frames) {
+  test::AviRecipe recipe;
+  recipe.width = 64;
+  recipe.height = 48;
+  recipe.microSecPerFrame = 40000;
+  for (int i = 0; i < frames; ++i) recipe.frames.push_back(test::PatternDib24(64, 48, i));
+  return test::BuildAvi(recipe);
+}
+
+std::string LinkTo(const std::string& name, const std::string& url) {
+  return test::WriteTestFile(name, std::vector<uint8_t>(url.begin(), url.end()));
+}
+
+TEST_F(VideoViewTest, AMovieFromTheWebPlaysToItsEndWhileItDownloads) {
+  crv_test::FaultHttpServer server;
+  server.SetData(WebMovie(60));
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(Open(LinkTo("web.url", server.Url("pieces.avi"))));
+  view_.Play();
+  Pump();
+  EXPECT_TRUE(Told(kMsgVideoEnded));
+  EXPECT_GE(TheVideoPlayback().Stats().shown, 30) << "the frames were shown as they arrived";
+  EXPECT_EQ(ThePreloadStatus().progress.load(), kPreloadComplete);
+  view_.Clear(false, false);
+  EXPECT_EQ(AviStream().kind(), RStream::kNone) << "the movie's stream goes with it";
+}
+
+// A server that stops answering (or drops the connection) in the middle: the view waits at
+// the last frame that arrived, keeps its window responsive, and a stop ends it all at once.
+TEST_F(VideoViewTest, AServerThatFailsMidwayNeverHoldsUpTheView) {
+  for (const char* name : {"stall.avi", "late-drop.avi"}) {
+    SCOPED_TRACE(name);
+    told.clear();
+    crv_test::FaultHttpServer server;
+    server.SetData(WebMovie(120));
+    server.SetFaultAfter(12);
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(Open(LinkTo("fault.url", server.Url(name))));
+    timerAction = TimerAction::kStop;
+    SetTimer(parent_, kActTimer, 2500, nullptr);
+    const DWORD start = GetTickCount();
+    view_.Play();
+    EXPECT_LT(GetTickCount() - start, 4000u) << "the stop ended the waiting loop";
+    Pump();
+    EXPECT_TRUE(Told(kMsgVideoStopped));
+    EXPECT_FALSE(Told(kMsgVideoEnded)) << "the movie never arrived whole";
+    EXPECT_LT(ThePreloadStatus().lastPlayable.load(), 119);
+    const DWORD closing = GetTickCount();
+    view_.Clear(false, false);
+    EXPECT_LT(GetTickCount() - closing, 1500u) << "the transfer ends within about a second";
+    EXPECT_EQ(AviStream().kind(), RStream::kNone);
+  }
 }
 
 }  // namespace
