@@ -218,6 +218,25 @@ TEST_F(VideoViewTest, AMovieFromTheWebPlaysToItsEndWhileItDownloads) {
   EXPECT_EQ(AviStream().kind(), RStream::kNone) << "the movie's stream goes with it";
 }
 
+// Servers whose first answers are already wrong: the movie does not open, nothing waits.
+TEST_F(VideoViewTest, AMovieFromAServerThatAnswersWronglyDoesNotOpen) {
+  crv_test::FaultHttpServer server;
+  server.SetData(WebMovie(20));
+  ASSERT_TRUE(server.Start());
+  for (const char* name : {"short.avi", "nolength.avi", "drop.avi", "shifted.avi", "missing.avi"}) {
+    SCOPED_TRACE(name);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(Open(LinkTo("wrong.url", server.Url(name))));
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_EQ(AviStream().kind(), RStream::kNone);
+  }
+  // The same server's honest name still plays afterwards.
+  ASSERT_TRUE(Open(LinkTo("right.url", server.Url("honest.avi"))));
+  view_.Play();
+  Pump();
+  EXPECT_TRUE(Told(kMsgVideoEnded));
+}
+
 // A server that stops answering (or drops the connection) in the middle: the view waits at
 // the last frame that arrived, keeps its window responsive, and a stop ends it all at once.
 TEST_F(VideoViewTest, AServerThatFailsMidwayNeverHoldsUpTheView) {
