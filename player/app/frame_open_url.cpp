@@ -25,6 +25,11 @@ bool WriteLinkFile(const u16& address) {
   std::string text;
   text.reserve(address.size());
   for (char16_t c : address) text.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+  // Only ever a plain file replaced.
+  const DWORD attributes = GetFileAttributesW(W(kLinkFile));
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return false;
   HANDLE file = CreateFileW(W(kLinkFile), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
@@ -82,8 +87,8 @@ void FrameWnd::OpenUrlCommand() {
 // Downloaded into "My Documents" under a name of its own, then shown as the album's picture.
 void FrameWnd::OpenPictureFromWeb(const u16& address) {
   SwitchToAlbum();
-  const u16 target = DownloadTargetPath(kDocumentsFolder, address);
-  if (target.empty()) return;  // no safe local name
+  const u16 target = PictureTargetPath(kDocumentsFolder, address);
+  if (target.empty()) return;  // no safe local picture name
   CHTTPDownloadingDlg download(window_, instance_, address, target);
   if (download.DoModal() != IDOK || download.Result() != DownloadResult::kDone) return;
   if (OpenPath(target, false, false)) OpenPictureView();

@@ -41,6 +41,10 @@ struct PreloadJob {
 };
 
 struct HttpMovie {
+  // A process ending with a preload still running lets the thread go with it.
+  ~HttpMovie() {
+    if (thread.joinable()) thread.detach();
+  }
   LinkedMovie kind = LinkedMovie::kNone;
   std::thread thread;
   std::shared_ptr<PreloadJob> job;
@@ -88,10 +92,14 @@ void RunPreload(std::shared_ptr<PreloadJob> job) {
     if (StillWanted(*job)) status.lastPlayable.store(last);
     Publish(*job, last, -1);
   }
-  if (currentGeneration.load() == job->generation) {
+  if (StillWanted(*job)) {
     status.progress.store(stopped ? kPreloadEnded : kPreloadComplete);
-    // An early end keeps the bar where it stood: what arrived stays playable.
-    if (!stopped) Publish(*job, last, kPreloadComplete);
+    // A failed fetch keeps the bar where it stood: what arrived stays playable, and the view
+    // stops waiting for the rest.
+    if (stopped) TheVideoPlayback().SetDownloadFailed(true);
+    else Publish(*job, last, kPreloadComplete);
+  } else if (currentGeneration.load() == job->generation) {
+    status.progress.store(kPreloadEnded);
   }
   job->alive.store(false, std::memory_order_release);
 }
@@ -106,6 +114,7 @@ void StopPreloadThread() {
     movie.job.reset();
     return;
   }
+  if (movie.job && movie.job->alive.load(std::memory_order_acquire)) ThePreloadStatus().progress.store(kPreloadEnded);
   for (int i = 0; i < kStopPolls && movie.job && movie.job->alive.load(std::memory_order_acquire); ++i)
     std::this_thread::sleep_for(kPollInterval);
   if (movie.job && movie.job->alive.load(std::memory_order_acquire)) movie.thread.detach();
@@ -154,9 +163,11 @@ bool StartPreload(int32_t frameCount, RStepFn step) {
   const std::shared_ptr<HttpStreamState> stream = StreamOf(movie.kind).http();
   if (!stream || !step || frameCount <= 0) return false;
   if (!AllocatePlan(stream->BlockCount())) return false;
+  SetPlannedStream(stream.get());
   SetPlanMode(kPlanning);
   const bool planned = PlanRuns(frameCount, step);
   SetPlanMode(kPlanOff);
+  SetPlannedStream(nullptr);
   PreloadPlan* plan = CurrentPlan();
   auto job = std::make_shared<PreloadJob>();
   if (planned && plan) {
@@ -173,6 +184,7 @@ bool StartPreload(int32_t frameCount, RStepFn step) {
   status.progress.store(0);
   TheVideoPlayback().SetDownloadedFrames(0);
   TheVideoPlayback().SetDownloadPercent(0);
+  TheVideoPlayback().SetDownloadFailed(false);
   if (job->plannedBlocks == 0) {
     // Everything the movie needs arrived while it was opened.
     status.lastPlayable.store(frameCount - 1);

@@ -18,8 +18,9 @@ namespace crv {
 
 class ImgFmtHTTP final : public ImgFmtBase {
  public:
-  // 0; 1 when the movie opened but its preload could not start; 8 when the link file is
-  // unusable, the address names no AVI or QuickTime movie, or the stream or movie fails.
+  // 0; 1 when the movie opened but its preload could not be planned or started (the movie is
+  // closed again then); 8 when the link file is unusable, the address names no AVI or
+  // QuickTime movie, or the stream or movie fails.
   int32_t Load(RFileHandle file, uint32_t loadFlags) override;
 };
 
@@ -47,8 +48,8 @@ bool StartPreload(int32_t frameCount, RStepFn step);
 std::vector<PlanRun> PlannedRuns();
 uint32_t PlannedBlocks();
 
-// Ends the HTTP movie: the preload is asked to stop, both HTTP streams are closed and the
-// caller waits until the thread has ended, at most about a second: a thread held up by a
+// Ends the HTTP movie: the preload is asked to stop, the caller waits until the thread has
+// ended, at most about a second, and both HTTP streams are closed: a thread held up by a
 // server that stopped answering is left to end on its own (it keeps what it uses alive and
 // publishes nothing any more). Nothing when no HTTP movie is open.
 void CloseHttpMovie();

@@ -15,6 +15,13 @@ constexpr size_t kHeaderWords = 2;
 
 }  // namespace
 
+namespace {
+std::atomic<const void*> plannedStream{nullptr};
+}  // namespace
+
+void SetPlannedStream(const void* state) { plannedStream.store(state); }
+const void* PlannedStream() { return plannedStream.load(); }
+
 uint8_t CurrentPlanMode() { return planMode.load(std::memory_order_acquire); }
 void SetPlanMode(uint8_t mode) { planMode.store(mode, std::memory_order_release); }
 

@@ -26,6 +26,10 @@ enum PlanMode : uint8_t {
 
 uint8_t CurrentPlanMode();
 void SetPlanMode(uint8_t mode);
+// The one stream state whose reads the plan mode applies to (null: every stream's). Other
+// streams (a download running beside the planning) read as usual.
+void SetPlannedStream(const void* state);
+const void* PlannedStream();
 
 struct PlanRun {
   uint16_t frames = 0;

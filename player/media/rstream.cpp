@@ -170,7 +170,8 @@ void HttpStreamState::RecordInPlan(uint32_t block) {
 int64_t HttpStreamState::ReadSpan(uint32_t position, void* destination, uint32_t count) {
   if (position >= size_ || count == 0) return 0;
   const uint32_t n = std::min(count, size_ - position);
-  const bool planning = CurrentPlanMode() != kPlanOff;
+  const void* planned = PlannedStream();
+  const bool planning = CurrentPlanMode() != kPlanOff && (!planned || planned == this);
   const uint32_t first = position / kStreamBlockSize;
   const uint32_t last = (position + n - 1) / kStreamBlockSize;  // below size: no overflow
   bool missing = false;

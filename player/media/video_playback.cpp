@@ -202,6 +202,7 @@ int VideoPlayback::ReadAhead(int frame, uint32_t windowMs) {
 int VideoPlayback::Step(const uint16_t* overlay, int frame, const RRect* source, const RRect* target,
                         uint32_t flags) {
   if (!source) return ReadAhead(frame, flags);
+  starved_ = false;
   if (!begun_ || !source_.decodeFrame || frameCount_ <= 0) return -1;
   paused_ = false;
 
@@ -245,7 +246,10 @@ int VideoPlayback::Step(const uint16_t* overlay, int frame, const RRect* source,
   if (!choice.decode) return choice.frame;
 
   const int decode = choice.frame;
-  if (streaming_ && decode >= DownloadedFrames()) return -1;
+  if (streaming_ && decode >= DownloadedFrames()) {
+    starved_ = true;
+    return -1;
+  }
   const auto decodeStart = std::chrono::steady_clock::now();
   if (!source_.decodeFrame(source_.context, decode)) return -1;
   const auto showStart = std::chrono::steady_clock::now();

@@ -154,6 +154,11 @@ class VideoPlayback {
   // Streaming: the download's percentage for the view's progress overlay (-1: none).
   void SetDownloadPercent(int32_t percent) { percent_.store(percent, std::memory_order_relaxed); }
   int32_t DownloadPercent() const { return percent_.load(std::memory_order_relaxed); }
+  // Streaming: the download ended before every frame arrived; what is missing never comes.
+  void SetDownloadFailed(bool failed) { downloadFailed_.store(failed, std::memory_order_relaxed); }
+  bool DownloadFailed() const { return downloadFailed_.load(std::memory_order_relaxed); }
+  // The last Step refused to decode a frame that has not arrived (streaming; -1 returned).
+  bool Starved() const { return starved_; }
 
   // The decision Step took last (for the tests and the view's progress).
   const FrameChoice& LastChoice() const { return lastChoice_; }
@@ -186,6 +191,8 @@ class VideoPlayback {
   uint32_t stepFlags_ = 0;
   std::atomic<int32_t> downloaded_{0};
   std::atomic<int32_t> percent_{-1};
+  std::atomic<bool> downloadFailed_{false};
+  bool starved_ = false;
   FrameChoice lastChoice_;
   PlaybackStats stats_;
 };

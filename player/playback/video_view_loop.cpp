@@ -160,6 +160,8 @@ bool CVideoView::RunGenericLoop() {
     bool waiting = false;
     if (streaming) waiting = starved || current_ < 0 || current_ >= playback.DownloadedFrames();
     starved = false;
+    // Waiting for frames that will never come: the download broke off.
+    if (waiting && playback.DownloadFailed()) break;
     if (frameLimit_ >= 0 && (current_ >= frameLimit_ - 1 || (endMark_ >= 0 && endMark_ >= frameLimit_ - 1))) {
       reachedEnd_ = true;
       break;
@@ -187,8 +189,7 @@ bool CVideoView::RunGenericLoop() {
     RECT target = ScreenTarget();
     const RRect screenTarget{target.left, target.top, target.right, target.bottom};
     const int next = table->Step(withOverlay ? overlay.data() : nullptr, current_, &rects_.source, &screenTarget, flags);
-    if (next == -1 && streaming && playback.LastChoice().decode &&
-        playback.LastChoice().frame >= playback.DownloadedFrames()) {
+    if (next == -1 && streaming && playback.Starved()) {
       // Ahead of the download: wait where the picture stands (the sound and the clock start
       // again from here) until more frames are there.
       starved = true;

@@ -112,6 +112,11 @@ u16 DownloadTargetPath(const u16& documentsFolder, const u16& address) {
   return documentsFolder + (separated ? u"" : u"\\") + name;
 }
 
+u16 PictureTargetPath(const u16& documentsFolder, const u16& address) {
+  const u16 path = DownloadTargetPath(documentsFolder, address);
+  return !path.empty() && KindOfAddress(path) == WebFileKind::kPicture ? path : u16();
+}
+
 CHTTPDownloadingDlg::CHTTPDownloadingDlg(HWND parent, HINSTANCE instance, const u16& address, const u16& path,
                                          Downloader download)
     : ApiDialog(IDD_DOWNLOADING, parent, instance), address_(address), path_(path), download_(std::move(download)) {}

@@ -31,6 +31,10 @@ DownloadResult DownloadToFile(const u16& address, const u16& path, std::atomic<b
 // Where a download of `address` goes: `documentsFolder`, "\" and the address's download name;
 // empty when the address leaves no safe name (the download is then refused).
 u16 DownloadTargetPath(const u16& documentsFolder, const u16& address);
+// The same for a picture: empty unless the name it is stored under is a picture's too (a
+// query, a fragment or an escaped NUL after the name must not make "notes.txt?.jpg" replace
+// "notes.txt").
+u16 PictureTargetPath(const u16& documentsFolder, const u16& address);
 
 class CHTTPDownloadingDlg : public ApiDialog {
  public:

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "player/media/format_tables.h"
+#include "player/media/preload_plan.h"
 #include "player/media/qt_player_source.h"
 #include "player/media/rstream.h"
 #include "player/media/source_state.h"
@@ -174,6 +175,27 @@ TEST_F(HttpSourceTest, AFetchFailureMidwayEndsWithWhatArrived) {
   EXPECT_LT(last, 59);
   EXPECT_EQ(TheVideoPlayback().DownloadedFrames(), last + 1);
   EXPECT_LT(TheVideoPlayback().DownloadPercent(), 100) << "the bar stays where the download stopped";
+  EXPECT_TRUE(TheVideoPlayback().DownloadFailed()) << "the view is told that the rest never comes";
+}
+
+TEST_F(HttpSourceTest, PlanningRecordsOnlyTheMoviesOwnReads) {
+  scope.server->Fill(40000);
+  RStream movie, other;
+  ASSERT_TRUE(movie.OpenUrl("http://h/movie.avi"));
+  ASSERT_TRUE(other.OpenUrl("http://h/picture.jpg"));
+  ASSERT_NE(AllocatePlan(movie.http()->BlockCount()), nullptr);
+  SetPlannedStream(movie.http().get());
+  SetPlanMode(kPlanning);
+  uint8_t bytes[16] = {};
+  EXPECT_EQ(movie.Read(bytes, sizeof bytes, nullptr), sizeof bytes);
+  EXPECT_EQ(bytes[5], 0) << "a planning read copies nothing that has not arrived";
+  EXPECT_EQ(other.Read(bytes, sizeof bytes, nullptr), sizeof bytes);
+  EXPECT_EQ(bytes[5], scope.server->data[5]) << "another stream reads as usual";
+  EXPECT_FALSE(movie.http()->HasBlock(0));
+  EXPECT_TRUE(CurrentPlan()->Contains(0));
+  SetPlanMode(kPlanOff);
+  SetPlannedStream(nullptr);
+  FreePlan();
 }
 
 TEST_F(HttpSourceTest, ClosingStopsAPreloadHeldUpByTheServer) {

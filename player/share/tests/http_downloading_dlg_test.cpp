@@ -148,6 +148,14 @@ TEST(DownloadTarget, HostileAddressesStayInTheFolderOrGetNoPath) {
   EXPECT_EQ(DownloadTargetPath(u"C:\\My Documents\\", u"http://h/a/b/c.avi"), u"C:\\My Documents\\c.avi");
   EXPECT_EQ(DownloadTargetPath(folder, u"http://h/CON.jpg"), u"");
   EXPECT_EQ(DownloadTargetPath(folder, u"http://h/"), u"");
+  // A picture is stored only under a picture's name: what follows the name in the address
+  // cannot make it replace another kind of file.
+  for (const char16_t* address : {u"http://h/notes.txt?.jpg", u"http://h/a.doc#.jpg", u"http://h/x%00.jpg",
+                                  u"http://h/a.jpg/"}) {
+    SCOPED_TRACE(ToUtf8(address));
+    EXPECT_EQ(PictureTargetPath(folder, address), u"");
+  }
+  EXPECT_EQ(PictureTargetPath(folder, u"http://h/pics/photo%20one.JPG?size=2"), u"C:\\My Documents\\photo one.JPG");
 }
 
 namespace {
