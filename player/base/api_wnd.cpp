@@ -250,6 +250,27 @@ void FitDialogAboveMenuBar(HWND dialog, HWND menuBar) {
   SetWindowPos(menuBar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void StretchDialogControls(HWND dialog, std::initializer_list<int> ids, int filler) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  for (int id : ids) {
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) continue;
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    const int margin = r.left > 0 ? r.left : 0;
+    const int bottom = id == filler ? client.bottom - margin : r.bottom;
+    MoveWindow(control, margin, r.top, client.right - 2 * margin, bottom - r.top, TRUE);
+    wchar_t kind[32] = L"";
+    RECT inside{};
+    if (GetClassNameW(control, kind, 32) && lstrcmpiW(kind, WC_LISTVIEWW) == 0 && GetClientRect(control, &inside)) {
+      const int width = inside.right - GetSystemMetrics(SM_CXVSCROLL);
+      ListView_SetColumnWidth(control, 0, width > 16 ? width : 16);
+    }
+  }
+}
+
 HWND CreateDialogMenuBar(HWND dialog, HINSTANCE instance, UINT id) {
   SHMENUBARINFO bar{sizeof bar};
   bar.hwndParent = dialog;

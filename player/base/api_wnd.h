@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
+
 namespace crv {
 
 constexpr UINT kMsgFinal = 0x7FFF;        // sent to a window after its WM_DESTROY
@@ -92,5 +94,10 @@ void FitDialogAboveMenuBar(HWND dialog, HWND menuBar);
 // The soft-key bar of a full-screen dialog from the menu-bar resource `id`, the dialog fitted
 // above it; null when it cannot be made.
 HWND CreateDialogMenuBar(HWND dialog, HINSTANCE instance, UINT id);
+// A full-screen dialog's controls `ids` keep their top and their left margin and take the
+// dialog's width less that margin on both sides; `filler` also reaches down to the bottom less
+// the margin. A report list view among them gets its one column as wide as the list leaves
+// beside a scroll bar (no sideways scrolling).
+void StretchDialogControls(HWND dialog, std::initializer_list<int> ids, int filler);
 
 }  // namespace crv

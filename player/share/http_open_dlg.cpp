@@ -1,8 +1,6 @@
 #include "player/share/http_open_dlg.h"
 
 #include <commctrl.h>
-
-#include <algorithm>
 #include <wininet.h>
 
 #include "platform/shell/aygshell.h"
@@ -144,22 +142,9 @@ BOOL CHTTPOpenDlg::OnNotify(int id, NMHDR* header, LRESULT* result) {
 
 // The edit and the history take the screen's width; the history fills the height below its label.
 void CHTTPOpenDlg::PlaceControls() {
-  RECT client;
-  GetClientRect(window_, &client);
-  for (int id : {IDC_OPEN_URL_LABEL, IDC_OPEN_URL_ADDRESS, IDC_OPEN_URL_HISTORY_LABEL, IDC_OPEN_URL_HISTORY}) {
-    HWND control = GetDlgItem(window_, id);
-    if (!control) continue;
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
-    const int margin = r.left > 0 ? r.left : 0;
-    const int bottom = id == IDC_OPEN_URL_HISTORY ? client.bottom - margin : r.bottom;
-    MoveWindow(control, margin, r.top, client.right - 2 * margin, bottom - r.top, TRUE);
-  }
-  // One column as wide as the list leaves beside a scroll bar: no sideways scrolling.
-  RECT inside{};
-  if (list_ && GetClientRect(list_, &inside))
-    ListView_SetColumnWidth(list_, 0, std::max<int>(inside.right - GetSystemMetrics(SM_CXVSCROLL), 16));
+  StretchDialogControls(
+      window_, {IDC_OPEN_URL_LABEL, IDC_OPEN_URL_ADDRESS, IDC_OPEN_URL_HISTORY_LABEL, IDC_OPEN_URL_HISTORY},
+      IDC_OPEN_URL_HISTORY);
 }
 
 LRESULT CHTTPOpenDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

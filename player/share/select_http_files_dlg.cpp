@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "platform/shell/aygshell.h"
 #include "player/base/win16.h"
 #include "player/resources/resource_ids.h"
@@ -81,22 +79,7 @@ BOOL CSelectHTTPFilesDlg::OnNotify(int id, NMHDR* header, LRESULT* result) {
 
 // The label and the list take the screen's width; the list fills the height below its label.
 void CSelectHTTPFilesDlg::PlaceControls() {
-  RECT client;
-  GetClientRect(window_, &client);
-  for (int id : {IDC_SELECT_FILES_LABEL, IDC_SELECT_FILES_LIST}) {
-    HWND control = GetDlgItem(window_, id);
-    if (!control) continue;
-    RECT r;
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
-    const int margin = r.left > 0 ? r.left : 0;
-    const int bottom = id == IDC_SELECT_FILES_LIST ? client.bottom - margin : r.bottom;
-    MoveWindow(control, margin, r.top, client.right - 2 * margin, bottom - r.top, TRUE);
-  }
-  // One column as wide as the list leaves beside a scroll bar: no sideways scrolling.
-  RECT inside{};
-  if (list_ && GetClientRect(list_, &inside))
-    ListView_SetColumnWidth(list_, 0, std::max<int>(inside.right - GetSystemMetrics(SM_CXVSCROLL), 16));
+  StretchDialogControls(window_, {IDC_SELECT_FILES_LABEL, IDC_SELECT_FILES_LIST}, IDC_SELECT_FILES_LIST);
 }
 
 LRESULT CSelectHTTPFilesDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
