@@ -114,7 +114,8 @@ void StopPreloadThread() {
     movie.job.reset();
     return;
   }
-  if (movie.job && movie.job->alive.load(std::memory_order_acquire)) ThePreloadStatus().progress.store(kPreloadEnded);
+  const bool running = movie.job && movie.job->alive.load(std::memory_order_acquire);
+  if (running) ThePreloadStatus().progress.store(kPreloadEnded);
   for (int i = 0; i < kStopPolls && movie.job && movie.job->alive.load(std::memory_order_acquire); ++i)
     std::this_thread::sleep_for(kPollInterval);
   if (movie.job && movie.job->alive.load(std::memory_order_acquire)) movie.thread.detach();

@@ -156,14 +156,18 @@ void CheckedRead(crv::RStream& stream, uint32_t count, bool withCount, int64_t s
   if (stream.Tell() != before + got) __builtin_trap();
 }
 
-// A read while the preload plan is made: it records blocks and copies nothing.
+// A read while the preload plan is made: it records the blocks that are missing, and copies
+// nothing unless every block of the span is there (then exactly the resource's bytes).
 void PlanningRead(crv::RStream& stream, uint32_t count) {
   crv::SetPlanMode(crv::kPlanRequested);
   std::vector<uint8_t> buffer(count, 0xA5);
   uint32_t got = 0;
+  const int64_t before = stream.Tell();
   stream.Read(buffer.data(), count, &got);
-  for (uint8_t b : buffer)
-    if (b != 0xA5) __builtin_trap();
+  bool untouched = true;
+  for (uint8_t b : buffer) untouched = untouched && b == 0xA5;
+  if (!untouched && (before < 0 || got > count || !IsResource(buffer.data(), static_cast<uint64_t>(before), got)))
+    __builtin_trap();
   const crv::PreloadPlan* plan = crv::CurrentPlan();
   if (crv::CurrentPlanMode() == crv::kPlanning && stream.http() &&
       (!plan || plan->PlannedBlocks() > stream.http()->BlockCount()))
