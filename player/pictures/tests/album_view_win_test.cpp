@@ -50,6 +50,43 @@ std::vector<uint8_t> Bmp(int width, int height) {
   return b;
 }
 
+// A plug-in reader for ".gate" pictures that holds the loading thread until the test opens
+// the gate (or ten seconds pass, or loading is aborted), then reports bad data. It makes
+// "the thread is still busy" a fact of the test rather than of the machine's speed.
+HANDLE Gate() {
+  static HANDLE gate = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  return gate;
+}
+const RFormatEntry kGateRows[] = {{u"Gated Picture", u"gate", u"gate\0", 0}, {nullptr, nullptr, nullptr, 0}};
+uint32_t GateVersion() { return kReaderPluginVersion; }
+const RFormatEntry* GateFormats() { return kGateRows; }
+int32_t GateLoad(RFileHandle, tagRDIBIMG*, uint32_t, uint32_t) {
+  WaitForSingleObject(Gate(), 10000);
+  return kResultBadData;
+}
+void GateDelete(tagRDIBIMG*, void*) {}
+void* GateAbort() {
+  SetEvent(Gate());
+  return nullptr;
+}
+
+class GateLoader : public ReaderPluginLoader {
+ public:
+  std::vector<std::u16string> Candidates() override { return {u"RImgGate.dll"}; }
+  void* Load(const std::u16string&) override { return this; }
+  void* Find(void*, const char* name) override {
+    const std::string n = name;
+    if (n == "RGetVersion") return reinterpret_cast<void*>(&GateVersion);
+    if (n == "RGetSupportedFormats") return reinterpret_cast<void*>(&GateFormats);
+    if (n == "RLoadImage") return reinterpret_cast<void*>(&GateLoad);
+    if (n == "RDeleteImage") return reinterpret_cast<void*>(&GateDelete);
+    if (n == "RAbortLoading") return reinterpret_cast<void*>(&GateAbort);
+    return nullptr;
+  }
+  void Release(void*) override {}
+};
+GateLoader gateLoader;
+
 // A fresh folder under the temporary folder, removed with its files.
 class TestFolder {
  public:
@@ -151,10 +188,12 @@ class AlbumViewTest : public ::testing::Test {
     SetMediaMode(false);
     registry_.Build();
     host = Host();
+    SetEvent(Gate());
     hostWindow_ = CreateHost();
     ASSERT_NE(nullptr, hostWindow_);
   }
   void TearDown() override {
+    SetEvent(Gate());
     host.view = nullptr;
     DestroyWindow(hostWindow_);
   }
@@ -182,7 +221,7 @@ class AlbumViewTest : public ::testing::Test {
     return names;
   }
 
-  ReaderRegistry registry_{nullptr};
+  ReaderRegistry registry_{&gateLoader};
   TestFolder folder_;
   PictureAlbum album_{registry_};
   HWND hostWindow_ = nullptr;
@@ -220,22 +259,26 @@ AlbumViewOptions InWindowThread() {
 }  // namespace
 
 // The thread makes every thumbnail (a picture it cannot read is marked failed) and reports
-// each through the parent, while a message posted to the window thread is answered at once.
+// each through the parent, while a message posted to the window thread is answered at once:
+// the gated picture keeps the thread busy until the answer has been seen.
 TEST_F(AlbumViewTest, ThumbnailsArriveWhileTheWindowThreadAnswers) {
   Fill({{L"0large.bmp", Bmp(2000, 1500)},
         {L"a.bmp", Bmp(40, 30)},
         {L"b.bmp", Bmp(30, 40)},
         {L"c.bmp", Bmp(300, 200)},
-        {L"z.bmp", {'B', 'M', 1, 2, 3}}});
+        {L"z.bmp", {'B', 'M', 1, 2, 3}},
+        {L"zz.gate", std::vector<uint8_t>(64, 0)}});
+  ResetEvent(Gate());
   AlbumView view(album_, AlbumViewOptions(), registry_);
   Open(view);
   EXPECT_TRUE(view.Loading());
   PostMessageW(hostWindow_, kMsgPing, 0, 0);
   ASSERT_TRUE(PumpUntil([] { return host.pinged; }, 5000));
-  EXPECT_TRUE(host.loadingWhenPinged) << "answered while the large picture was loading";
+  EXPECT_TRUE(host.loadingWhenPinged) << "answered while the thread was loading";
+  SetEvent(Gate());
 
   ASSERT_TRUE(PumpUntil([this] { return AllDone(); }, kLoadTimeoutMs));
-  ASSERT_TRUE(PumpUntil([&] { return !view.Loading() && host.reports == 5; }, 5000)) << host.reports;
+  ASSERT_TRUE(PumpUntil([&] { return !view.Loading() && host.reports == 6; }, 5000)) << host.reports;
   const FitSize box = view.Grid().ThumbnailBox(GetSystemMetrics(SM_CXVSCROLL), 0);
   for (int32_t i = 0; i < 4; ++i) {
     const AlbumItem& item = *album_.Item(i);
@@ -247,6 +290,7 @@ TEST_F(AlbumViewTest, ThumbnailsArriveWhileTheWindowThreadAnswers) {
   EXPECT_EQ(40, album_.Item(1)->Thumbnail().Info()->width) << "small pictures are not enlarged";
   EXPECT_EQ(kItemFailed, album_.Item(4)->LoadState());
   EXPECT_NE(kResultOk, album_.Item(4)->LastResult());
+  EXPECT_EQ(kItemFailed, album_.Item(5)->LoadState());
 
   // Reload makes them all again, the failed one included.
   ASSERT_TRUE(view.Reload());
