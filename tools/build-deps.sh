@@ -192,6 +192,7 @@ cmake_project googletest "$gtest_src" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtes
 # ---- FFmpeg: only the components the player, its codec libraries and the converter use.
 ff_decoders=(
   mjpeg h263 svq1 svq3 mpeg4 mpeg1video mpeg2video mp2 mp3 aac wmv1 wmv2 wmav1 wmav2
+  h264 amrnb amrwb
   pcm_s16le pcm_s16be pcm_u8 pcm_s8 pcm_s24le pcm_s24be pcm_s32le pcm_s32be
   pcm_f32le pcm_f32be pcm_f64le pcm_f64be pcm_alaw pcm_mulaw
   adpcm_ima_qt adpcm_ima_wav adpcm_ms
@@ -199,7 +200,7 @@ ff_decoders=(
 ff_encoders=(h263 svq1 adpcm_ima_qt pcm_s16le)
 ff_demuxers=(avi mov mpegps mpegvideo asf mp3 wav)
 ff_muxers=(mov)
-ff_parsers=(mpeg4video h263 mpegvideo mpegaudio aac mjpeg)
+ff_parsers=(mpeg4video h263 h264 mpegvideo mpegaudio aac mjpeg)
 ff_protocols=(file)
 
 fetch_source ffmpeg

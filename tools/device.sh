@@ -361,6 +361,25 @@ install_program() {
   return 0
 }
 
+# register_media_control: the device's media control ("mediactl.dll" beside the program)
+# answers the player control's class id, in place of Wine's own control. Registered again
+# whenever the installed library changed (the stamp holds its checksum).
+register_media_control() {
+  local dll="$install_dir/mediactl.dll" sum stamp=$prefix/.crv-mediactl
+  [ -f "$dll" ] || return 0
+  sum=$(cksum <"$dll" | cut -d' ' -f1)
+  [ "$(cat "$stamp" 2>/dev/null || true)" = "$sum" ] && return 0
+  mkdir -p "$logs"
+  if ! (cd "$device" && setup_wine regsvr32 /s 'D:\Program Files\Corvane Cinema\mediactl.dll' 8>&- </dev/null \
+      >"$logs/regsvr32.log" 2>&1); then
+    cat "$logs/regsvr32.log" >&2
+    die "registering the media control failed"
+  fi
+  timeout 30 "$WINESERVER" -w 8>&- || true
+  echo "$sum" >"$stamp"
+  say "media control registered"
+}
+
 make_media() {
   bash "$root/tools/device-media.sh" "$device/My Documents" 8>&- |
     sed "s/^device-media.sh: /$prog: /"
@@ -374,6 +393,7 @@ prepare() {
   ensure_folders
   ensure_shape "$shape"
   install_program
+  register_media_control
   make_media
 }
 

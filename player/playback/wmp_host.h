@@ -27,6 +27,8 @@ double Position();
 std::u16string PositionText();
 int SetPosition(double seconds);
 int SetVolume(int percent);
+// The control's volume, 0..100; 0 without host or when it cannot be read.
+int Volume();
 void SetMute(bool on);
 int ItemCount();
 void ToggleFullScreen();
@@ -34,6 +36,10 @@ void MoveHost(const RECT& rect);
 int PlayerVersion();
 void DestroyHost();
 bool HostExists();
+// Finds the item of the control's media library whose "SourceURL" is `sourceUrl` (without
+// regard to case) and gives its title, author and album. False without host or match.
+bool LookupLibraryItem(const std::u16string& sourceUrl, std::u16string& title, std::u16string& author,
+                       std::u16string& album);
 
 constexpr int kPlayStateStopped = 1;
 constexpr int kPlayStatePaused = 2;
