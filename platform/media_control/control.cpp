@@ -67,10 +67,17 @@ HRESULT NotImplemented(T** out) {
   return E_NOTIMPL;
 }
 
-// What an item is called until its own title is known: the file name without folder or type.
+// What an item is called until its own title is known: the file name without folder or type,
+// as the file system spells it (callers may hand the path over in another case).
 std::wstring NameOf(const std::wstring& url) {
   const size_t slash = url.find_last_of(L"\\/");
   std::wstring name = slash == std::wstring::npos ? url : url.substr(slash + 1);
+  WIN32_FIND_DATAW found;
+  HANDLE search = url.find(L"://") == std::wstring::npos ? FindFirstFileW(url.c_str(), &found) : INVALID_HANDLE_VALUE;
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    if (_wcsicmp(found.cFileName, name.c_str()) == 0) name = found.cFileName;
+  }
   const size_t dot = name.rfind(L'.');
   if (dot != std::wstring::npos && dot > 0) name.erase(dot);
   return name.empty() ? url : name;
@@ -125,7 +132,11 @@ class ListReader {
       return;
     }
     MediaItemPtr item = control_->LibraryItem(target);
-    if (!entry.title.empty()) item->name = ToWide(entry.title);
+    if (!entry.title.empty()) {
+      // The list's title names this entry only: the file keeps its own name elsewhere.
+      item = std::make_shared<MediaItem>(*item);
+      item->name = ToWide(entry.title);
+    }
     items_.push_back(item);
   }
 

@@ -71,7 +71,10 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine) {
   RegisterPictureSources();
   ChangeMediaMode(view.LoadMedia() == 1);
 
-  if (FAILED(CoInitializeEx(nullptr, 0))) return -1;
+  // The handheld's COM has a single model; on this platform the thread must be a single-
+  // threaded apartment, as the hosted media control is an OLE control that lives on the
+  // window thread and sends its events through the message loop.
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return -1;
   int exitCode = 0;
   {
     MainApp app(instance, L"Corvane Cinema");

@@ -211,6 +211,11 @@ TEST_F(WmpHostTest, AListPlaysItsItemsOneAfterTheOther) {
   ASSERT_TRUE(PumpUntil([] { return Contains(frame.titles, L"clip"); }, 10000)) << "the second item came up";
   ASSERT_TRUE(PumpUntil(Ended, 10000));
   EXPECT_TRUE(Contains(frame.titles, L"First"));
+  // The list's title named its entry, not the file.
+  frame = Frame();
+  OpenAndPlay(Media(L"tone.wav"));
+  EXPECT_TRUE(Contains(frame.titles, L"tone"));
+  EXPECT_FALSE(Contains(frame.titles, L"First"));
 }
 
 // Files it cannot play end with a status text, never a hang: a damaged movie, an empty

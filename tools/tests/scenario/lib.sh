@@ -663,3 +663,54 @@ shown_corners() {
   done
   corners_seen+=" (the picture's corners: ${file_cc[0]}, ${file_cc[1]}, ${file_cc[2]}, ${file_cc[3]})"
 }
+
+# --- the media panel -------------------------------------------------------------------------
+# The panel's window text mirrors what it shows: "STATUS<tab>TIME<tab>VOLUME<tab>TITLE".
+panel_class=HALVREN_SKIN_CTRL
+tab=$'\t'
+
+# panel_state: the panel's text into p_status, p_time, p_volume and p_title (any may be
+# empty), its rectangle into p_rect.
+panel_state() {
+  look "$panel_class"
+  local text=${w_text//\\t/$tab}
+  p_status=${text%%"$tab"*}
+  text=${text#*"$tab"}
+  p_time=${text%%"$tab"*}
+  text=${text#*"$tab"}
+  p_volume=${text%%"$tab"*}
+  p_title=${text#*"$tab"}
+  p_rect=$w_rect
+}
+# status_is TEXT / title_is TEXT: for `within`.
+status_is() { panel_state && [ "$p_status" = "$1" ]; }
+title_is() { panel_state && [ "$p_title" = "$1" ]; }
+seconds_of() { local m=${1%%:*} s=${1##*:}; echo $((10#$m * 60 + 10#$s)); }
+time_at_least() { panel_state && [ -n "$p_time" ] && [ "$(seconds_of "$p_time")" -ge "$1" ]; }
+
+# The skin's places at 96 dpi on a portrait screen (the panel's own coordinates): the buttons
+# are 28 x 32 from x = 1 + 30 i at y 227; the seek bar runs from 49 to 197 at y 206-216.
+button_centre() {  # INDEX: screen coordinates of button INDEX's centre into bx, by
+  local l t r b
+  read -r l t r b <<<"$p_rect"
+  bx=$((l + 1 + 30 * $1 + 14)) by=$((t + 227 + 16))
+}
+b_previous=0 b_play=1 b_next=2 b_volume_down=3 b_mute=4 b_volume_up=5 b_full_screen=6
+# tap_button INDEX: one tap on a skin button.
+tap_button() { button_centre "$1"; tap "$bx" "$by"; }
+# expect_volume TEXT WHAT: the volume field shows TEXT.
+expect_volume() { panel_state; [ "$p_volume" = "$1" ] || fail "$2 shows $p_volume, not $1"; }
+
+# sound_peak SECONDS: the loudest sample (0..32767) the device's null sink played over the
+# next SECONDS, into s_peak; empty when the device has no sound server.
+sound_peak() {
+  s_peak=''
+  local server raw=$scn_home/sound.raw
+  server=$(sed -n 's/^server=//p' "$CRV_DEVICE_HOME/device/.crv-sound" 2>/dev/null || true)
+  [ -n "$server" ] && command -v parec >/dev/null 2>&1 || return 0
+  PULSE_SERVER=$server timeout "$1" parec --latency-msec=100 -d crv_null.monitor --raw --format=s16le --channels=1 --rate=8000 \
+    >"$raw" 2>/dev/null || true
+  s_peak=$(python3 -c 'import sys, array
+a = array.array("h"); a.frombytes(open(sys.argv[1], "rb").read()[: 2 * (len(open(sys.argv[1], "rb").read()) // 2)])
+print(max((abs(x) for x in a), default=0))' "$raw")
+}

@@ -14,21 +14,11 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-panel_class=HALVREN_SKIN_CTRL
 dialog_class='#32770'
 list_class=SysListView32
-tab=$'\t'
 library_file="$CRV_DEVICE_HOME/device/Program Files/Corvane Cinema/hvml.hvl"
 card=$CRV_DEVICE_HOME/device/Storage\ Card
 
-# panel_state: the panel's text into p_status and p_title.
-panel_state() {
-  look "$panel_class"
-  local text=${w_text//\\t/$tab}
-  IFS=$tab read -r p_status _ _ p_title <<<"$text"
-}
-title_is() { panel_state && [ "$p_title" = "$1" ]; }
-status_is() { panel_state && [ "$p_status" = "$1" ]; }
 
 # rows: the rows the dialog lists, one per line, into l_rows; l_rect the list's rectangle.
 rows() {

@@ -9,7 +9,6 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-panel_class=HALVREN_SKIN_CTRL
 dialog_class='#32770'
 
 for shape in portrait landscape square square-vga; do

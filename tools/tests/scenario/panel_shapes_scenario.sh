@@ -7,10 +7,8 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-panel_class=HALVREN_SKIN_CTRL
 video_class=HALVREN_VIDEO_VIEW
 movie='\My Documents\My Videos\Test Pattern (Motion JPEG).avi'
-tab=$'\t'
 
 playing() {
   look "$panel_class"

@@ -5,36 +5,11 @@
 # Now Playing and change the volume and mute; dragging the seek thumb to the middle of a
 # 30-second AVI continues from there; corrupt ".avi" and ".mpg" files show "Loading error".
 #
-# The panel's window text mirrors what it shows: "STATUS<tab>TIME<tab>VOLUME<tab>TITLE".
 # Checks that depend on pixels are marked "(pixels)".
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-panel_class=HALVREN_SKIN_CTRL
 video_class=HALVREN_VIDEO_VIEW
-tab=$'\t'
-
-# panel_state: the panel's text into p_status, p_time, p_volume and p_title.
-panel_state() {
-  look "$panel_class"
-  local text=${w_text//\\t/$tab}
-  IFS=$tab read -r p_status p_time p_volume p_title <<<"$text"
-  p_rect=$w_rect
-}
-# status_is TEXT / title_is TEXT: for `within`.
-status_is() { panel_state && [ "$p_status" = "$1" ]; }
-title_is() { panel_state && [ "$p_title" = "$1" ]; }
-seconds_of() { local m=${1%%:*} s=${1##*:}; echo $((10#$m * 60 + 10#$s)); }
-time_at_least() { panel_state && [ -n "$p_time" ] && [ "$(seconds_of "$p_time")" -ge "$1" ]; }
-
-# The skin's places at 96 dpi on a portrait screen (the panel's own coordinates): the buttons
-# are 28 x 32 from x = 1 + 30 i at y 227; the seek bar runs from 49 to 197 at y 206-216.
-button_centre() {  # INDEX: screen coordinates of button INDEX's centre into bx, by
-  local l t r b
-  read -r l t r b <<<"$p_rect"
-  bx=$((l + 1 + 30 * $1 + 14)) by=$((t + 227 + 16))
-}
-b_previous=0 b_play=1 b_next=2 b_volume_down=3 b_mute=4 b_volume_up=5 b_full_screen=6
 
 step "prepare a portrait device with a 30-second AVI and two corrupt files"
 prepare_device portrait
@@ -84,10 +59,6 @@ tap "$bx" "$by"
 within 10 title_is "Test Pattern (Motion JPEG)" || fail "previous did not step back (title \"$p_title\")"
 
 step "volume down, up and mute"
-# tap_button INDEX: one tap on a skin button.
-tap_button() { button_centre "$1"; tap "$bx" "$by"; }
-# expect_volume TEXT WHAT: the volume field shows TEXT.
-expect_volume() { panel_state; [ "$p_volume" = "$1" ] || fail "$2 shows $p_volume, not $1"; }
 expect_volume 75% "the volume at start"
 tap_button $b_volume_down
 expect_volume 70% "volume down"

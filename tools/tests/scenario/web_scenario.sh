@@ -12,24 +12,13 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-panel_class=HALVREN_SKIN_CTRL
 video_class=HALVREN_VIDEO_VIEW
 dialog_class='#32770'
 list_class=SysListView32
-tab=$'\t'
 nginx_sh=$scn_root/player/media/tests/nginx_loopback.sh
 urls_key='Software\Halvren\Corvane Cinema\ListUrls'
 
-# panel_state: the panel's status and title (the fields between them may be empty).
-panel_state() {
-  look "$panel_class"
-  local text=${w_text//\\t/$tab}
-  p_status=${text%%"$tab"*}
-  p_title=${text##*"$tab"}
-}
-title_is() { panel_state && [ "$p_title" = "$1" ]; }
 playing_title() { panel_state && [ "$p_status" = Playing ] && [ "$p_title" = "$1" ]; }
-status_is() { panel_state && [ "$p_status" = "$1" ]; }
 rows() {
   look "$list_class"
   l_rows=$(printf '%b' "$w_text")
