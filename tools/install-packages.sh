@@ -49,5 +49,22 @@ if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list && ! gr
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"
+# A mirror in the middle of a sync fails one index now and then: try again, then go on with
+# what was fetched.
+updated=no
+for attempt in 1 2 3; do
+  if $SUDO apt-get update -qq; then updated=yes; break; fi
+  echo "install-packages: apt-get update failed (attempt $attempt)" >&2
+  [ "$attempt" = 3 ] || sleep 20
+done
+if ! $SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"; then
+  [ "$updated" = no ] || exit 1
+  # Without the security archive's i386 index, an amd64 library from it has no i386 twin of the
+  # same version (multiarch needs both equal): take both from the point release instead.
+  pin=/etc/apt/preferences.d/crv-security-fallback
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' | $SUDO tee "$pin" >/dev/null
+  status=0
+  $SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}" || status=$?
+  $SUDO rm -f "$pin"
+  exit $status
+fi
