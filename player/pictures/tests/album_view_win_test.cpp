@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/base/bytes.h"
+#include "player/base/tests/message_pump.h"
 #include "player/base/win16.h"
 #include "player/media/source_state.h"
 #include "player/pictures/album_view.h"
@@ -17,6 +18,8 @@
 #include "player/resources/resource_ids.h"
 
 using namespace crv;
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
 
 namespace {
 
@@ -153,25 +156,6 @@ HWND CreateHost() {
   }
   return CreateWindowExW(0, L"CRV_ALBUM_TEST_HOST", L"album", WS_POPUP | WS_VISIBLE, 0, 0, 240, 268, nullptr, nullptr,
                          Self(), nullptr);
-}
-
-template <class Done>
-bool PumpUntil(Done done, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
 }
 
 LPARAM At(POINT p) { return MAKELPARAM(p.x, p.y); }
