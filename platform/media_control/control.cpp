@@ -205,7 +205,7 @@ class SinkList {
 };
 
 // The _WMPOCXEvents connection point; it keeps the control (and so the sink list) alive.
-class EventPoint : public IConnectionPoint {
+class EventPoint final : public IConnectionPoint {
  public:
   EventPoint(IConnectionPointContainer* container, SinkList* sinks) : container_(container), sinks_(sinks) {
     container_->AddRef();
@@ -340,6 +340,10 @@ struct MediaControl::Impl {
   bool failed = false;         // the current item could not be opened
   bool listFailed = false;     // the playlist file could not be read
   bool factsTaken = false;     // the open file's facts are in its item
+  // The engine has the file open, but its facts (duration, size, tags) reach the item with the
+  // next update on the window thread: until then the host is told the file is still opening,
+  // so that what it reads at open state 13 is complete.
+  bool OpenButFactsUntaken() const { return !factsTaken && engine->OpenState() == kOpenMediaOpen; }
   bool playIntent = false;     // the last open was to play at once
   unsigned generation = 0;     // counts opens and closes, to notice a sink's change of course
 };
@@ -737,13 +741,14 @@ int MediaControl::PlayStateValue() const {
   const Impl& m = *impl_;
   if (m.transitioning) return kPlayTransitioning;
   if (m.requested.empty() || m.Pending()) return kPlayUndefined;
+  if (m.OpenButFactsUntaken()) return kPlayTransitioning;
   return m.engine->PlayState();
 }
 
 int MediaControl::OpenStateValue() const {
   const Impl& m = *impl_;
   if (m.failed || m.listFailed || m.requested.empty()) return kOpenUndefined;
-  if (m.Pending()) return kOpenMediaOpening;
+  if (m.Pending() || m.OpenButFactsUntaken()) return kOpenMediaOpening;
   return m.engine->OpenState();
 }
 

@@ -64,7 +64,7 @@ void ForgetControlParts(const MediaControl* control);
 
 // The object itself. The COM interfaces are implemented in control.cpp; the plain methods
 // below are what the parts use.
-class MediaControl : public IWMPPlayer4,
+class MediaControl final : public IWMPPlayer4,
                      public IOleObject,
                      public IOleInPlaceObject,
                      public IOleControl,

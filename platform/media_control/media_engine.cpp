@@ -26,7 +26,12 @@ namespace {
 
 constexpr int kWaveBuffers = 8;
 constexpr int kWaveBufferMs = 50;
-constexpr size_t kMaxQueuedPackets = 4000;  // per stream: a file interleaved worse is cut short
+// Packets read ahead for one track. Sound never waits for room (its clock must run), so a
+// file interleaved worse than this loses pictures; pictures wait for the sound to make room.
+constexpr size_t kMaxQueuedPackets = 4000;
+constexpr size_t kMaxQueuedBytes = 16u << 20;
+constexpr int kMaxPicturesPerTurn = 4;  // late pictures caught up per turn; requests come between
+constexpr double kUnknownTime = -1e300;
 constexpr DWORD kIdleWaitMs = 10;
 
 std::string Utf8(const std::wstring& text) {
@@ -62,6 +67,7 @@ struct Track {
   AVStream* stream = nullptr;
   AVCodecContext* codec = nullptr;
   std::deque<AVPacket*> packets;
+  size_t queuedBytes = 0;
   bool drained = false;  // the decoder has given its last frame
 
   ~Track() {
@@ -90,10 +96,22 @@ struct Track {
   void Flush() {
     for (AVPacket* p : packets) av_packet_free(&p);
     packets.clear();
+    queuedBytes = 0;
     if (codec) avcodec_flush_buffers(codec);
     drained = false;
   }
   bool Active() const { return codec != nullptr; }
+  bool Full() const { return packets.size() >= kMaxQueuedPackets || queuedBytes >= kMaxQueuedBytes; }
+  void Queue(AVPacket* p) {
+    queuedBytes += static_cast<size_t>(std::max(p->size, 0));
+    packets.push_back(p);
+  }
+  AVPacket* Take() {
+    AVPacket* p = packets.front();
+    packets.pop_front();
+    queuedBytes -= std::min(queuedBytes, static_cast<size_t>(std::max(p->size, 0)));
+    return p;
+  }
 };
 
 }  // namespace
@@ -106,8 +124,14 @@ struct MediaEngine::Session {
   bool endOfFile = false;
   AVFrame* frame = nullptr;
 
-  // Sound: converted to 16-bit interleaved, queued in wave buffers.
+  double startTime = 0;  // the file's first time stamp: media time 0
+
+  // Sound: converted to 16-bit interleaved, queued in wave buffers. The resampler is made for
+  // the decoded frames' layout, format and rate, and again when a frame brings others.
   SwrContext* resampler = nullptr;
+  AVChannelLayout resamplerLayout = {};
+  int resamplerFormat = -1;
+  int resamplerRate = 0;
   int rate = 0;
   int channels = 0;
   std::vector<uint8_t> pcm;  // converted, not yet queued
@@ -124,6 +148,7 @@ struct MediaEngine::Session {
   AVFrame* pending = nullptr;
   double pendingTime = 0;
   bool videoDone = false;
+  double lastPictureTime = kUnknownTime;  // of the last picture decoded since the last reset
   SwsContext* scaler = nullptr;
 
   // The system clock, for a file without sound and once the sound has ended.
@@ -138,6 +163,7 @@ struct MediaEngine::Session {
     av_frame_free(&frame);
     av_frame_free(&pending);
     swr_free(&resampler);
+    av_channel_layout_uninit(&resamplerLayout);
     sws_freeContext(scaler);
     audio.Flush();
     video.Flush();
@@ -210,6 +236,17 @@ void MediaEngine::Issue(Command command, double seconds) {
   {
     std::lock_guard<std::mutex> hold(mutex_);
     requests_.push_back({command, seconds});
+  }
+  wake_.notify_all();
+}
+
+// A request of the worker for the file it opened: dropped when another file was asked for
+// meanwhile (that open cleared the queue, and must not find this file's Play in it).
+void MediaEngine::IssueForGeneration(Command command) {
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (workerGeneration_ != generation_) return;
+    requests_.push_back({command, 0});
   }
   wake_.notify_all();
 }
@@ -393,9 +430,11 @@ void MediaEngine::OpenSession(const std::wstring& path, bool play) {
     if (workerGeneration_ != generation_) return;
     facts_ = facts;
   }
+  if (session.format->start_time != AV_NOPTS_VALUE)
+    session.startTime = static_cast<double>(session.format->start_time) / AV_TIME_BASE;
   session.frame = av_frame_alloc();
   SetStates(kOpenMediaOpen, kPlayReady);
-  if (play) Issue(Command::Play);
+  if (play) IssueForGeneration(Command::Play);
   Serve(session);
 }
 
@@ -404,14 +443,16 @@ void MediaEngine::OpenSession(const std::wstring& path, bool play) {
 namespace {
 
 // The next packet for `track`: read ahead ones first, then from the file, keeping packets of
-// the other track for later. Null at the end of the file (or a read error, taken as the end).
-AVPacket* NextPacket(AVFormatContext* format, bool& endOfFile, Track& track, Track& other) {
-  if (!track.packets.empty()) {
-    AVPacket* p = track.packets.front();
-    track.packets.pop_front();
-    return p;
-  }
+// the other track for later. Null at the end of the file (or a read error, taken as the end),
+// or with `notYet` when the other track's queue is full and `mayDropOther` is false.
+AVPacket* NextPacket(AVFormatContext* format, bool& endOfFile, Track& track, Track& other, bool mayDropOther,
+                     bool& notYet) {
+  if (!track.packets.empty()) return track.Take();
   while (!endOfFile) {
+    if (!mayDropOther && other.Active() && other.Full()) {
+      notYet = true;
+      return nullptr;
+    }
     AVPacket* p = av_packet_alloc();
     if (!p) return nullptr;
     if (av_read_frame(format, p) < 0) {
@@ -420,16 +461,18 @@ AVPacket* NextPacket(AVFormatContext* format, bool& endOfFile, Track& track, Tra
       break;
     }
     if (p->stream_index == track.index) return p;
-    if (p->stream_index == other.index && other.Active() && other.packets.size() < kMaxQueuedPackets)
-      other.packets.push_back(p);
+    if (p->stream_index == other.index && other.Active() && !other.Full())
+      other.Queue(p);
     else
       av_packet_free(&p);
   }
   return nullptr;
 }
 
-// Decodes the track's next frame into `frame`. False once the decoder has nothing more.
-bool DecodeNext(AVFormatContext* format, bool& endOfFile, Track& track, Track& other, AVFrame* frame) {
+// Decodes the track's next frame into `frame`. False when there is none: the track is
+// drained, or (not drained) its next packet must wait for room in the other track's queue.
+bool DecodeNext(AVFormatContext* format, bool& endOfFile, Track& track, Track& other, AVFrame* frame,
+                bool mayDropOther) {
   bool flushed = false;
   while (!track.drained) {
     const int received = avcodec_receive_frame(track.codec, frame);
@@ -438,10 +481,13 @@ bool DecodeNext(AVFormatContext* format, bool& endOfFile, Track& track, Track& o
       track.drained = true;
       break;
     }
-    AVPacket* packet = NextPacket(format, endOfFile, track, other);
+    bool notYet = false;
+    AVPacket* packet = NextPacket(format, endOfFile, track, other, mayDropOther, notYet);
     if (packet) {
       avcodec_send_packet(track.codec, packet);  // a damaged packet is skipped
       av_packet_free(&packet);
+    } else if (notYet) {
+      return false;
     } else if (!flushed) {
       avcodec_send_packet(track.codec, nullptr);
       flushed = true;
@@ -452,8 +498,17 @@ bool DecodeNext(AVFormatContext* format, bool& endOfFile, Track& track, Track& o
   return false;
 }
 
-double FrameTime(const AVFrame* frame, const AVStream* stream) {
-  return Seconds(frame->best_effort_timestamp, stream->time_base);
+// A frame's media time: its time stamp from the file's start; kUnknownTime without one.
+double FrameTime(const AVFrame* frame, const AVStream* stream, double startTime) {
+  if (frame->best_effort_timestamp == AV_NOPTS_VALUE) return kUnknownTime;
+  return Seconds(frame->best_effort_timestamp, stream->time_base) - startTime;
+}
+
+// The time between pictures, from the stream's frame rate (25 per second when unknown).
+double PictureInterval(const AVStream* stream) {
+  const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+  const double interval = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.04;
+  return interval > 0 && interval < 10 ? interval : 0.04;
 }
 
 int16_t Scaled(int16_t sample, int volume) { return static_cast<int16_t>(sample * volume / 100); }
@@ -536,16 +591,7 @@ struct SessionOps {
   // Converts one decoded sound frame to the device's format and appends it to `pcm`,
   // dropping what lies before a seek target.
   static void AppendSound(Session& s, AVFrame* frame) {
-    if (!s.resampler) {
-      AVChannelLayout out;
-      av_channel_layout_default(&out, s.channels);
-      if (swr_alloc_set_opts2(&s.resampler, &out, AV_SAMPLE_FMT_S16, s.rate, &frame->ch_layout,
-                              static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr) < 0 ||
-          swr_init(s.resampler) < 0) {
-        swr_free(&s.resampler);
-        return;
-      }
-    }
+    if (!ResamplerFits(s, frame) && !MakeResampler(s, frame)) return;
     const int room = swr_get_out_samples(s.resampler, frame->nb_samples);
     if (room <= 0) return;
     std::vector<uint8_t> out(static_cast<size_t>(room) * s.channels * 2);
@@ -553,7 +599,8 @@ struct SessionOps {
     const int made =
         swr_convert(s.resampler, planes, room, const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (made <= 0) return;
-    double start = FrameTime(frame, s.audio.stream);
+    double start = FrameTime(frame, s.audio.stream, s.startTime);
+    if (start == kUnknownTime) start = s.pcmStart + static_cast<double>(s.pcm.size() / (s.channels * 2)) / s.rate;
     size_t skip = 0;
     if (start < s.dropBefore) {
       skip = std::min<size_t>(static_cast<size_t>((s.dropBefore - start) * s.rate), static_cast<size_t>(made));
@@ -564,6 +611,30 @@ struct SessionOps {
     s.pcm.insert(s.pcm.end(), out.begin() + skip * block, out.begin() + made * block);
   }
 
+  static bool ResamplerFits(const Session& s, const AVFrame* frame) {
+    return s.resampler && frame->format == s.resamplerFormat && frame->sample_rate == s.resamplerRate &&
+           av_channel_layout_compare(&frame->ch_layout, &s.resamplerLayout) == 0;
+  }
+  // A sound stream may change its channels, sample format or rate between frames (joined
+  // files): the old resampler would read planes the frame does not have.
+  static bool MakeResampler(Session& s, AVFrame* frame) {
+    swr_free(&s.resampler);
+    av_channel_layout_uninit(&s.resamplerLayout);
+    s.resamplerFormat = -1;
+    if (frame->sample_rate <= 0 || frame->ch_layout.nb_channels <= 0) return false;
+    AVChannelLayout out;
+    av_channel_layout_default(&out, s.channels);
+    if (swr_alloc_set_opts2(&s.resampler, &out, AV_SAMPLE_FMT_S16, s.rate, &frame->ch_layout,
+                            static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr) < 0 ||
+        swr_init(s.resampler) < 0 || av_channel_layout_copy(&s.resamplerLayout, &frame->ch_layout) < 0) {
+      swr_free(&s.resampler);
+      return false;
+    }
+    s.resamplerFormat = frame->format;
+    s.resamplerRate = frame->sample_rate;
+    return true;
+  }
+
   // Queues every free wave buffer with sound, decoding more as needed.
   static void FeedSound(Session& s, int volume) {
     if (!s.device || s.audioDone) return;
@@ -571,7 +642,7 @@ struct SessionOps {
     for (WAVEHDR& h : s.headers) {
       if (h.dwFlags & WHDR_INQUEUE) continue;
       const size_t want = s.waveMemory.size() / kWaveBuffers;
-      while (s.pcm.size() < want && DecodeNext(s.format, s.endOfFile, s.audio, s.video, s.frame)) {
+      while (s.pcm.size() < want && DecodeNext(s.format, s.endOfFile, s.audio, s.video, s.frame, true)) {
         AppendSound(s, s.frame);
         av_frame_unref(s.frame);
       }
@@ -600,20 +671,35 @@ struct SessionOps {
     return true;
   }
 
-  // The next picture not before the seek target, into `pending`.
+  // The next picture not before the seek target, into `pending`. False when the pictures have
+  // ended, or when the next one waits for the sound to make room in its queue (sound that no
+  // longer plays makes room by dropping its packets).
   static bool NextPicture(Session& s) {
     if (!s.pending) s.pending = av_frame_alloc();
-    while (DecodeNext(s.format, s.endOfFile, s.video, s.audio, s.pending)) {
-      s.pendingTime = FrameTime(s.pending, s.video.stream);
+    while (DecodeNext(s.format, s.endOfFile, s.video, s.audio, s.pending, s.audioDone)) {
+      s.pendingTime = PictureTime(s);
       if (s.pendingTime + 0.001 >= s.dropBefore) return true;
       av_frame_unref(s.pending);
     }
-    s.videoDone = true;
+    if (s.video.drained) s.videoDone = true;
     return false;
+  }
+  // Pictures without a time stamp follow the last at the stream's frame rate; a time stamp
+  // that goes back (joined recordings) is taken as the last one's, so it is due at once
+  // instead of after the time it went back.
+  static double PictureTime(Session& s) {
+    double time = FrameTime(s.pending, s.video.stream, s.startTime);
+    if (time == kUnknownTime)
+      time = s.lastPictureTime == kUnknownTime ? s.dropBefore : s.lastPictureTime + PictureInterval(s.video.stream);
+    else if (s.lastPictureTime != kUnknownTime && time < s.lastPictureTime)
+      time = s.lastPictureTime;
+    s.lastPictureTime = time;
+    return time;
   }
 
   static void Reset(Session& s, double at) {
-    if (s.format) av_seek_frame(s.format, -1, static_cast<int64_t>(at * AV_TIME_BASE), AVSEEK_FLAG_BACKWARD);
+    if (s.format)
+      av_seek_frame(s.format, -1, static_cast<int64_t>((at + s.startTime) * AV_TIME_BASE), AVSEEK_FLAG_BACKWARD);
     s.audio.Flush();
     s.video.Flush();
     s.endOfFile = false;
@@ -624,6 +710,7 @@ struct SessionOps {
     s.queuedStart = at;
     if (s.pending) av_frame_unref(s.pending);
     s.pendingTime = -1;
+    s.lastPictureTime = kUnknownTime;
     s.audioDone = !s.audio.Active() || (s.running && !s.device);
     s.videoDone = !s.video.Active();
     s.dropBefore = at;
@@ -709,8 +796,9 @@ void MediaEngine::Present(Session& s) {
   SessionOps::FeedSound(s, mute_.load() ? 0 : volume_.load());
   const double now = Clock(s);
   bool show = false;
-  // Every picture that is due replaces the one before; only the last is drawn.
-  while (!s.videoDone) {
+  // Every picture that is due replaces the one before; only the last is drawn. A few at most
+  // per turn, so that requests are served while late pictures are caught up.
+  for (int caught = 0; !s.videoDone && caught < kMaxPicturesPerTurn; ++caught) {
     if (s.pendingTime < 0 && !SessionOps::NextPicture(s)) break;
     if (s.pendingTime > now) break;
     show = true;

@@ -105,6 +105,7 @@ class MediaEngine {
   void Post() const;
   void SetStates(int open, int play);
   void Issue(Command command, double seconds = 0);
+  void IssueForGeneration(Command command);
   // Worker side (media_engine.cpp).
   void OpenSession(const std::wstring& path, bool play);
   void Serve(Session& session);

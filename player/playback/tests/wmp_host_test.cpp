@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "player/base/tests/message_pump.h"
 #include "player/playback/wmp_host.h"
 
 using namespace crv;
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
 
 namespace {
 
@@ -49,21 +52,6 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-template <class Done>
-bool PumpUntil(Done done, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return true;
-}
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 int ThreadCount() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -198,6 +186,23 @@ TEST_F(WmpHostTest, TheSkinsCommandsActOnTheControl) {
   wmp::SetMute(true);
   wmp::CloseMedia();
   EXPECT_NE(wmp::kPlayStatePlaying, wmp::PlayState());
+}
+
+// Sound whose channels change between frames plays on to its end; pictures whose time stamps
+// start late show from the start, and seeking lands where it was asked.
+TEST_F(WmpHostTest, StreamsThatChangeOrStartLatePlayFromTheirStart) {
+  OpenAndPlay(Media(L"joined.mp3"));
+  ASSERT_TRUE(PumpUntil([] { return wmp::Position() > 2.0; }, 6000)) << "into the mono half: " << wmp::Position();
+  ASSERT_TRUE(PumpUntil(Ended, 6000)) << wmp::PlayState();
+
+  OpenAndPlay(Media(L"late.mpg"));
+  EXPECT_NEAR(2.0, wmp::Duration(), 0.3);
+  ASSERT_TRUE(PumpUntil([] { return wmp::Position() > 0.5; }, 3000)) << wmp::Position();
+  EXPECT_LT(wmp::Position(), 2.0) << "not at the end at once";
+  EXPECT_EQ(1, wmp::SetPosition(1.0));
+  PumpFor(200);
+  EXPECT_NEAR(1.2, wmp::Position(), 0.4);
+  ASSERT_TRUE(PumpUntil(Ended, 4000)) << "the pictures end on time: " << wmp::Position();
 }
 
 // An ASX list of two items plays both, the second announced as the current item.
