@@ -42,7 +42,10 @@ class CMediaLibraryUpdateDlg::Progress : public LibraryUpdate::Progress {
     ++dialog_.bar_position_;
     Tell(dialog_.bar_pending_, kMsgBar);
   }
-  void ShowCounter(const u16& text) override { Show(dialog_.counter_, text); }
+  void ShowCounter(const u16& text) override {
+    Show(dialog_.counter_, text);
+    dialog_.OnCounterShown(text);
+  }
   void ShowPhase(const u16& text) override { Show(dialog_.phase_, text); }
 
  private:

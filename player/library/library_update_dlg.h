@@ -35,6 +35,8 @@ class CMediaLibraryUpdateDlg : public ApiDialog {
   // Stops the work and waits for its thread (at once: the work looks at its state between
   // two files or folders). "Cancel" does this before it ends the dialog.
   void StopWork();
+  // Called on the work's thread after each counter text it shows (tests hold the work here).
+  virtual void OnCounterShown(const u16& /*text*/) {}
 
  private:
   class Progress;

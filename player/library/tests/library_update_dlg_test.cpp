@@ -74,6 +74,7 @@ class ScriptedUpdate : public CMediaLibraryUpdateDlg {
   // platform's: hiding a window under the tests' X server without a window manager waits).
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
     if (LOWORD(wParam) == IDCANCEL) {
+      if (gate_) SetEvent(gate_);
       const auto start = std::chrono::steady_clock::now();
       StopWork();
       stop_time = std::chrono::steady_clock::now() - start;
@@ -82,8 +83,22 @@ class ScriptedUpdate : public CMediaLibraryUpdateDlg {
   }
   std::chrono::steady_clock::duration stop_time{};
 
+  // The search waits at its first "Found" count until Cancel comes, however fast the machine.
+  void HoldTheSearchUntilCancel() { gate_ = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  ~ScriptedUpdate() override {
+    if (gate_) SetEvent(gate_);
+    StopWork();
+    if (gate_) CloseHandle(gate_);
+  }
+
+ protected:
+  void OnCounterShown(const u16& text) override {
+    if (gate_ && text.rfind(u"Found", 0) == 0) WaitForSingleObject(gate_, 10000);
+  }
+
  private:
   std::function<bool(HWND)> step_;
+  HANDLE gate_ = nullptr;
 };
 
 TEST(LibraryUpdateDialog, DoneAfterTheWorkSavesTheLibrary) {
@@ -119,8 +134,7 @@ TEST(LibraryUpdateDialog, CancelStopsALongSearchAndKeepsTheFile) {
   for (int a = 0; a < 100; ++a)
     for (int b = 0; b < 40; ++b) dir.Write(u"device\\d" + Decimal(a) + u"\\song" + Decimal(b) + u".mp3");
   std::wstring counter, keys;
-  // Cancel once the search shows its count (the worker may not have started at the first tick);
-  // the search of 4,000 files lasts far longer than a tick, so "Done" shows a search that ended.
+  // Cancel once the search shows its count (the worker may not have started at the first tick).
   ScriptedUpdate dialog(dir, [&](HWND window) {
     counter = TextOf(GetDlgItem(window, IDC_LIBRARY_UPDATE_COUNTER));
     keys = TextOf(MenuBarOf(window));
@@ -128,6 +142,7 @@ TEST(LibraryUpdateDialog, CancelStopsALongSearchAndKeepsTheFile) {
     PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     return false;
   });
+  dialog.HoldTheSearchUntilCancel();
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   EXPECT_EQ(keys, L"Search\tCancel") << "the work was still going when Cancel came";
   EXPECT_EQ(counter.rfind(L"Found", 0), 0u) << "cancelled while it searched";

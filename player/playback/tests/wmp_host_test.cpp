@@ -5,10 +5,12 @@
 #include <windows.h>
 #include <objbase.h>
 #include <tlhelp32.h>
+#include <wmp.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player/base/tests/message_pump.h"
@@ -186,6 +188,40 @@ TEST_F(WmpHostTest, TheSkinsCommandsActOnTheControl) {
   wmp::SetMute(true);
   wmp::CloseMedia();
   EXPECT_NE(wmp::kPlayStatePlaying, wmp::PlayState());
+}
+
+// A control that is not to start by itself waits at Ready (10) with its media open (13), as
+// the panel's timers see it between opening and playing; play then makes it Playing (3).
+TEST_F(WmpHostTest, WithoutAutoStartTheOpenMediaWaitsReady) {
+  IWMPPlayer4* player = nullptr;
+  ASSERT_EQ(S_OK, CoCreateInstance(kControlClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWMPPlayer4),
+                                   reinterpret_cast<void**>(&player)));
+  IWMPSettings* settings = nullptr;
+  ASSERT_EQ(S_OK, player->get_settings(&settings));
+  settings->put_autoStart(VARIANT_FALSE);
+  settings->Release();
+  BSTR url = SysAllocString(Media(L"tone.wav").c_str());
+  ASSERT_EQ(S_OK, player->put_URL(url));
+  SysFreeString(url);
+  const auto states = [player] {
+    WMPOpenState open = wmposUndefined;
+    WMPPlayState play = wmppsUndefined;
+    player->get_openState(&open);
+    player->get_playState(&play);
+    return std::make_pair(static_cast<int>(open), static_cast<int>(play));
+  };
+  ASSERT_TRUE(PumpUntil([&] { return states() == std::make_pair(13, 10); }, 5000))
+      << states().first << " " << states().second;
+  PumpFor(300);
+  EXPECT_EQ(std::make_pair(13, 10), states()) << "it does not start by itself";
+  IWMPControls* controls = nullptr;
+  ASSERT_EQ(S_OK, player->get_controls(&controls));
+  controls->play();
+  EXPECT_TRUE(PumpUntil([&] { return states() == std::make_pair(13, 3); }, 5000)) << states().second;
+  controls->stop();
+  controls->Release();
+  player->close();
+  player->Release();
 }
 
 // Sound whose channels change between frames plays on to its end; pictures whose time stamps

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Windows Media types in the media panel of a portrait device, played by the device's media
 # control in the panel's host window: an MP3, WAV, WMA, WMV, ASF, MP4 (H.264), 3GP (H.263) and
-# M4V (MPEG-4), each written by ffmpeg, play to their ends with their sound reaching the null
-# sink; an ASX list of two plays both under its own titles; the skin's buttons pause, play,
-# change the volume and mute what the control plays; the end of a hosted item steps Now
+# M4V (MPEG-4), each written by ffmpeg, play to their ends, each heard in the null sink while
+# it plays; an ASX list of two plays both under its own titles; the skin's buttons pause,
+# play, change the volume and mute what the control plays; the end of a hosted item steps Now
 # Playing to an AVI of the built-in engine and on to an MP3; a damaged WMV, an empty MP3 and a
 # list of missing files end with the control's status text.
 #
@@ -19,8 +19,8 @@ prepare_device portrait
 media="$docs/Windows Media"
 mkdir -p "$media"
 ff() { ffmpeg -v error -y "$@" || fail "ffmpeg could not write ${*: -1}"; }
-picture=(-f lavfi -i "testsrc=size=176x144:rate=15:duration=3")
-sound=(-f lavfi -i "sine=f=440:d=3")
+picture=(-f lavfi -i "testsrc=size=176x144:rate=15:duration=5")
+sound=(-f lavfi -i "sine=f=440:d=5")
 ff "${sound[@]}" -c:a libmp3lame -b:a 48k "$media/Song.mp3"
 ff "${sound[@]}" -c:a pcm_s16le -ar 22050 "$media/Tone.wav"
 ff "${sound[@]}" -c:a wmav2 -b:a 48k "$media/Voice.wma"
@@ -67,6 +67,8 @@ for file in Song.mp3 Tone.wav Voice.wma Clip.wmv Stream.asf Movie.mp4 Phone.3gp 
   within 15 title_is "$name" || fail "$file was not taken (title \"${p_title:-}\", status \"${p_status:-}\")"
   within 10 status_is Playing || fail "$file does not play (status \"$p_status\")"
   within 4 time_at_least 1 || fail "the time field does not run while $file plays (\"$p_time\")"
+  sound_peak 1
+  [ -z "$s_peak" ] || [ "$s_peak" -gt 1000 ] || fail "(sound) the null sink heard nothing of $file (peak $s_peak)"
   look "$host_class"
   case $file in
     *.mp3 | *.wav | *.wma) ;;
