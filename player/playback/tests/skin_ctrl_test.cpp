@@ -68,11 +68,12 @@ std::wstring Text(HWND window) {
 CSkinCtrl* looked = nullptr;
 int currentThen = -1;
 std::u16string titleThen, statusThen;
+// Looks every time its timer fires, until the second entry is seen playing.
 void CALLBACK LookAtPanel(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
   currentThen = looked->NowPlaying().GetCurrent();
   titleThen = looked->TitleText();
   statusThen = looked->StatusText();
+  if (currentThen == 1 && statusThen == u"Playing") KillTimer(nullptr, id);
 }
 
 class SkinCtrlTest : public ::testing::Test {
@@ -144,12 +145,14 @@ TEST_F(SkinCtrlTest, AHandedOverPlaylistFillsNowPlayingAndPlaysItsFirstEntry) {
   EXPECT_EQ(panel_->Engine(), kEngineBuiltIn);
   EXPECT_EQ(panel_->TitleText(), u"first");
   // The posted play runs the first entry (0.2 s) to its end; then Now Playing moves on to the
-  // second (4 s): a look from inside its playback loop a second later finds it playing.
+  // second (4 s): looks from inside its playback loop find it playing.
   looked = panel_.get();
   currentThen = -1;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 1200, LookAtPanel);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, LookAtPanel);
   ASSERT_NE(timer, 0u);
-  Pump(1500);
+  const DWORD start = GetTickCount();
+  while (!(currentThen == 1 && statusThen == u"Playing") && GetTickCount() - start < 20000) Pump(50);
+  KillTimer(nullptr, timer);
   EXPECT_EQ(currentThen, 1);
   EXPECT_EQ(titleThen, u"second");
   EXPECT_EQ(statusThen, u"Playing");
