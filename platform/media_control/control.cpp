@@ -283,6 +283,10 @@ struct MediaControl::Impl {
   // The engine has not yet taken up the file last asked for.
   bool Pending() const { return !requested.empty() && engine->Path() != requested; }
   bool NewFailure() const { return !failed && !requested.empty() && !Pending() && engine->Failed(); }
+  // The engine has the file open, but its facts (duration, size, tags) reach the item with the
+  // next update on the window thread: until then the host is told the file is still opening,
+  // so that what it reads at open state 13 is complete.
+  bool OpenButFactsUntaken() const { return !factsTaken && engine->OpenState() == kOpenMediaOpen; }
 
   void OpenItem(size_t index, bool play, bool moving);
   void CloseEngine();
@@ -340,10 +344,6 @@ struct MediaControl::Impl {
   bool failed = false;         // the current item could not be opened
   bool listFailed = false;     // the playlist file could not be read
   bool factsTaken = false;     // the open file's facts are in its item
-  // The engine has the file open, but its facts (duration, size, tags) reach the item with the
-  // next update on the window thread: until then the host is told the file is still opening,
-  // so that what it reads at open state 13 is complete.
-  bool OpenButFactsUntaken() const { return !factsTaken && engine->OpenState() == kOpenMediaOpen; }
   bool playIntent = false;     // the last open was to play at once
   unsigned generation = 0;     // counts opens and closes, to notice a sink's change of course
 };
